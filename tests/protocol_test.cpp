@@ -1,0 +1,130 @@
+#include "frame.hpp"
+#include "tokens.hpp"
+
+#include <SFML/Network/Packet.hpp>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using parlana::FrameReader;
+
+namespace {
+
+std::string packetBytes(const sf::Packet& packet)
+{
+    // What sf::TcpSocket::send(sf::Packet&) puts on the wire.
+    std::string bytes(4, '\0');
+    const auto size = static_cast<std::uint32_t>(packet.getDataSize());
+    bytes[0] = static_cast<char>(size >> 24);
+    bytes[1] = static_cast<char>(size >> 16);
+    bytes[2] = static_cast<char>(size >> 8);
+    bytes[3] = static_cast<char>(size);
+    bytes.append(static_cast<const char*>(packet.getData()), packet.getDataSize());
+    return bytes;
+}
+
+std::vector<std::string> drain(FrameReader& reader)
+{
+    std::vector<std::string> bodies;
+    std::string body;
+    while (reader.next(body) == FrameReader::Result::Frame)
+        bodies.push_back(body);
+    return bodies;
+}
+
+std::string header(std::uint32_t size)
+{
+    return {static_cast<char>(size >> 24), static_cast<char>(size >> 16), static_cast<char>(size >> 8),
+            static_cast<char>(size)};
+}
+
+} // namespace
+
+TEST(Frame, EncodingMatchesThePacketClassByteForByte)
+{
+    for (const std::string& text : {std::string(), std::string("alice: hello"), std::string(300, 'x'),
+                                   std::string("a\0b", 3)}) {
+        sf::Packet packet;
+        packet << text;
+        EXPECT_EQ(parlana::encodeFrame(text), packetBytes(packet));
+    }
+    EXPECT_EQ(parlana::encodeEmptyFrame(), packetBytes(sf::Packet()));
+}
+
+TEST(Frame, ExtractionReadsLikeThePacketClass)
+{
+    EXPECT_EQ(parlana::extractString(parlana::encodeFrame("bob: hi").substr(4)), "bob: hi");
+    EXPECT_EQ(parlana::extractString(""), "");                       // empty packet
+    EXPECT_EQ(parlana::extractString(std::string("\0\0", 2)), "");  // too short for a length
+    EXPECT_EQ(parlana::extractString(header(10) + "abc"), "");       // length past the end
+    EXPECT_EQ(parlana::extractString(header(2) + "abcdef"), "ab");   // trailing bytes ignored
+}
+
+TEST(FrameReader, ReassemblesFramesFromAnyChunking)
+{
+    std::string stream;
+    std::vector<std::string> texts;
+    for (int i = 0; i < 40; ++i) {
+        texts.push_back("user" + std::to_string(i) + ": " + std::string(static_cast<std::size_t>(i * 7), 'z'));
+        stream += parlana::encodeFrame(texts.back());
+    }
+    stream += parlana::encodeEmptyFrame();
+    for (std::size_t chunk : {std::size_t{1}, std::size_t{3}, std::size_t{5}, std::size_t{64}, stream.size()}) {
+        FrameReader reader;
+        std::vector<std::string> got;
+        for (std::size_t at = 0; at < stream.size(); at += chunk) {
+            reader.append(stream.data() + at, std::min(chunk, stream.size() - at));
+            for (const auto& body : drain(reader))
+                got.push_back(body);
+        }
+        ASSERT_EQ(got.size(), texts.size() + 1) << "chunk " << chunk;
+        for (std::size_t i = 0; i < texts.size(); ++i)
+            EXPECT_EQ(parlana::extractString(got[i]), texts[i]);
+        EXPECT_EQ(got.back(), "");
+        EXPECT_EQ(reader.buffered(), 0u);
+    }
+}
+
+TEST(FrameReader, PartialFrameWaitsWithoutLoss)
+{
+    FrameReader reader;
+    const std::string frame = parlana::encodeFrame("carol: partial");
+    reader.append(frame.data(), frame.size() - 1);
+    std::string body;
+    EXPECT_EQ(reader.next(body), FrameReader::Result::NeedMore);
+    EXPECT_FALSE(reader.hasFrame());
+    EXPECT_EQ(reader.buffered(), frame.size() - 1);
+    reader.append(frame.data() + frame.size() - 1, 1);
+    ASSERT_EQ(reader.next(body), FrameReader::Result::Frame);
+    EXPECT_EQ(parlana::extractString(body), "carol: partial");
+}
+
+TEST(FrameReader, SizeCapRejectsBeforeBuffering)
+{
+    FrameReader atCap;
+    const std::string full = header(parlana::kMaxFrameBytes) + std::string(parlana::kMaxFrameBytes, 'a');
+    atCap.append(full.data(), full.size());
+    std::string body;
+    EXPECT_EQ(atCap.next(body), FrameReader::Result::Frame);
+    EXPECT_EQ(body.size(), parlana::kMaxFrameBytes);
+
+    FrameReader over;
+    const std::string good = parlana::encodeFrame("first");
+    const std::string huge = header(0x80000000u) + "xxxx";
+    over.append(good.data(), good.size());
+    over.append(huge.data(), huge.size());
+    ASSERT_EQ(over.next(body), FrameReader::Result::Frame); // what came before still counts
+    EXPECT_EQ(over.next(body), FrameReader::Result::Rejected);
+    EXPECT_TRUE(over.rejected());
+    over.append(good.data(), good.size());
+    EXPECT_EQ(over.next(body), FrameReader::Result::Rejected);
+    EXPECT_EQ(over.buffered(), 0u);
+}
+
+TEST(Tokens, PrefixTestLooksAtPositionZeroOnly)
+{
+    EXPECT_TRUE(parlana::beginsWith("$%$uids$%$,a,", parlana::kRosterToken));
+    EXPECT_FALSE(parlana::beginsWith("x$%$uids$%$,a,", parlana::kRosterToken));
+    EXPECT_FALSE(parlana::beginsWith("$%$uids", parlana::kRosterToken));
+}
