@@ -1,0 +1,39 @@
+#pragma once
+
+#include <SFML/Graphics.hpp>
+
+#include <cstdint>
+#include <string>
+
+/// The input box: a white frame at (5, 600), 990 x 80, the red "ENTER : "
+/// prompt and the length counter straddling the top border. The labels refer
+/// to the font given to the constructor, which must outlive the box.
+class Chat_BOX {
+public:
+    /// Builds the frame and both labels.
+    explicit Chat_BOX(sf::Font& font);
+
+    /// Position of the "ENTER : " label: (25, 640).
+    sf::Vector2<float> getEnterLabelXY() const;
+    /// Records the byte length of `line` and rewrites the counter ("n/112").
+    void get_msg_length(std::string line);
+    /// True when `line` holds 112 bytes or more.
+    bool isFull(std::string line) const;
+    /// Draws the frame, the prompt and the counter.
+    void draw(sf::RenderWindow& window);
+
+    /// The counter label.
+    const sf::Text& getLengthLabel() const;
+    /// Length last given to get_msg_length.
+    std::int32_t getMsgLength() const;
+
+private:
+    sf::RectangleShape frame;
+    sf::Text enterLabel;
+    sf::Text lengthLabel;
+    std::int32_t msgLength;
+    std::int32_t width;
+    std::int32_t height;
+    std::int32_t x;
+    std::int32_t y;
+};

@@ -1,0 +1,193 @@
+#include "Chat_RECV.hpp"
+
+#include <utility>
+
+namespace {
+const std::int16_t maxRows = 23;
+const int rowHeight = 20;
+
+// UIDs are chosen freely by users: taken as pattern syntax, one could make
+// every client's search backtrack for ever or fail to compile.
+std::string escapeForPattern(const std::string& text) {
+    static const std::string special = "^$\\.*+?()[]{}|/";
+    std::string escaped;
+    escaped.reserve(text.size() * 2);
+    for (const char c : text) {
+        if (special.find(c) != std::string::npos) {
+            escaped += '\\';
+        }
+        escaped += c;
+    }
+    return escaped;
+}
+
+std::string mentionPattern(const std::string& uid) {
+    const std::string mention = "@" + escapeForPattern(uid);
+    return mention + "[[:punct:]]?\\s+|" + mention + "[[:punct:]]?$";
+}
+} // namespace
+
+Chat_RECV::Chat_RECV(sf::Font& font)
+    : font(font), width(775), height(500), x(220), y(80), rowCount(0) {
+    panel.setSize(sf::Vector2f(static_cast<float>(width), static_cast<float>(height)));
+    panel.setOutlineThickness(1.f);
+    panel.setOutlineColor(sf::Color::White);
+    panel.setFillColor(sf::Color::Black);
+    panel.setPosition(static_cast<float>(x), static_cast<float>(y));
+}
+
+void Chat_RECV::insert_msg(std::string line) {
+    MultipartText text(std::move(line), font, sf::Color::White);
+    if (messages.empty()) {
+        text.setPosition(x + 30, y + 20);
+    } else {
+        const MultipartText& newest = messages.back();
+        text.setPosition(static_cast<int>(newest.getUIDxy().x),
+                         static_cast<int>(newest.getXY().y + static_cast<float>(rowHeight)));
+    }
+    rowCount = static_cast<std::int16_t>(rowCount + text.getSize());
+    messages.push_back(std::move(text));
+}
+
+void Chat_RECV::assignMSGcolors(std::vector<sf::Text>& roster) {
+    // Only the last roster entry with the sender's name decides its colour,
+    // and a line without its sender piece takes none.
+    for (MultipartText& line : messages) {
+        if (!line.hasUIDpiece()) {
+            continue;
+        }
+        const sf::Text* match = nullptr;
+        for (const sf::Text& entry : roster) {
+            if (entry.getString() == line.getSender()) {
+                match = &entry;
+            }
+        }
+        if (match != nullptr) {
+            line.setUIDcolor(match->getFillColor());
+        }
+    }
+}
+
+void Chat_RECV::setMSGcolor() {
+    for (MultipartText& line : messages) {
+        line.setMSGcolor();
+    }
+}
+
+void Chat_RECV::assignUIDreference(std::vector<sf::Text> rosterTexts) {
+    // Reference colours only accumulate, so scanning a line again against the
+    // same roster adds nothing: only lines not yet scanned against the current
+    // roster are visited.
+    if (rosterChanged(rosterTexts)) {
+        adoptRoster(rosterTexts);
+        unscannedFrom = 0;
+    }
+    for (std::size_t i = unscannedFrom; i < messages.size(); ++i) {
+        scanLine(messages[i]);
+    }
+    unscannedFrom = messages.size();
+}
+
+void Chat_RECV::draw(sf::RenderWindow& window, std::map<std::string, sf::Color> colours) {
+    window.draw(panel, sf::RenderStates::Default);
+    std::size_t i = 0;
+    while (i < messages.size()) {
+        if (i == 0 || rowCount <= maxRows) {
+            messages[i].draw(window, colours);
+            ++i;
+        } else if (messages.front().isEmpty()) {
+            eraseFront();
+        } else {
+            messages.front().pop_head();
+            --rowCount;
+            for (MultipartText& line : messages) {
+                line.moveUP();
+            }
+            ++i;
+        }
+    }
+}
+
+const std::vector<MultipartText>& Chat_RECV::getMessages() const {
+    return messages;
+}
+
+std::int16_t Chat_RECV::getRowCount() const {
+    return rowCount;
+}
+
+bool Chat_RECV::rosterChanged(const std::vector<sf::Text>& rosterTexts) const {
+    if (rosterTexts.size() != roster.size()) {
+        return true;
+    }
+    for (std::size_t i = 0; i < roster.size(); ++i) {
+        if (rosterTexts[i].getFillColor() != roster[i].colour ||
+            rosterTexts[i].getString() != roster[i].name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void Chat_RECV::adoptRoster(const std::vector<sf::Text>& rosterTexts) {
+    roster.clear();
+    for (const sf::Text& entry : rosterTexts) {
+        const std::size_t id = patternFor(entry.getString().toAnsiString());
+        roster.push_back(RosterUID{entry.getString(), entry.getFillColor(), id});
+    }
+}
+
+std::size_t Chat_RECV::patternFor(const std::string& uid) {
+    const auto known = uidIds.find(uid);
+    if (known != uidIds.end()) {
+        return known->second;
+    }
+    const std::size_t id = patterns.size();
+    uidIds.emplace(uid, id);
+    needles.push_back("@" + uid);
+    try {
+        patterns.emplace_back(mentionPattern(uid), std::regex_constants::ECMAScript);
+        patternValid.push_back(true);
+    } catch (const std::regex_error&) {
+        // Escaped UIDs always compile; should the library still refuse one,
+        // that UID is simply never found.
+        patterns.emplace_back();
+        patternValid.push_back(false);
+    }
+    return id;
+}
+
+bool Chat_RECV::mentions(const std::string& piece, std::size_t uidId) const {
+    // Every match holds "@uid" literally; most pieces are settled by find alone.
+    if (!patternValid[uidId] || piece.find(needles[uidId]) == std::string::npos) {
+        return false;
+    }
+    try {
+        return std::regex_search(piece, patterns[uidId], std::regex_constants::match_default);
+    } catch (const std::regex_error&) {
+        return false;
+    }
+}
+
+void Chat_RECV::scanLine(MultipartText& line) {
+    const std::vector<std::string>& pieces = line.getPieceStrings();
+    for (std::size_t p = 0; p < pieces.size(); ++p) {
+        for (const RosterUID& uid : roster) {
+            signed char verdict = line.mentionVerdict(p, uid.id);
+            if (verdict < 0) {
+                verdict = mentions(pieces[p], uid.id) ? 1 : 0;
+                line.keepMentionVerdict(p, uid.id, verdict == 1);
+            }
+            if (verdict == 1) {
+                line.setReferenceColor(uid.colour);
+            }
+        }
+    }
+}
+
+void Chat_RECV::eraseFront() {
+    messages.erase(messages.begin());
+    if (unscannedFrom > 0) {
+        --unscannedFrom;
+    }
+}

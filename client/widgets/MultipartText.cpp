@@ -1,0 +1,183 @@
+#include "MultipartText.hpp"
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+const unsigned characterSize = 15;
+const std::size_t wrapAfter = 70;
+const float rowHeight = 20.f;
+
+sf::Text makePiece(const std::string& text, sf::Font& font, sf::Color colour) {
+    sf::Text piece;
+    piece.setString(text);
+    piece.setFont(font);
+    piece.setCharacterSize(characterSize);
+    piece.setFillColor(colour);
+    return piece;
+}
+} // namespace
+
+MultipartText::MultipartText(std::string line, sf::Font& font, sf::Color uidColor)
+    : size(1), colorIndex(0), hasUID(true) {
+    const std::size_t colon = line.find(':');
+    std::string head;
+    std::string message;
+    if (colon == std::string::npos) {
+        message = std::move(line);
+    } else {
+        head = line.substr(0, colon + 1);
+        message = line.substr(colon + 1);
+    }
+    texts.push_back(makePiece(head, font, uidColor));
+    if (message.size() > wrapAfter) {
+        texts.push_back(makePiece(message.substr(0, wrapAfter), font, sf::Color::White));
+        texts.push_back(makePiece(" " + message.substr(wrapAfter), font, sf::Color::White));
+        size = 2;
+    } else {
+        texts.push_back(makePiece(message, font, sf::Color::White));
+    }
+
+    // Scans read the pieces as sf::Text gives them back, as the byte form the
+    // roster UIDs are compared in; converting once here spares every frame.
+    for (const sf::Text& piece : texts) {
+        pieceStrings.push_back(piece.getString().toAnsiString());
+    }
+    verdicts.resize(texts.size());
+    sender = sf::String(getUID());
+}
+
+void MultipartText::setUIDcolor(sf::Color color) {
+    if (hasUID) {
+        texts.front().setFillColor(color);
+    }
+}
+
+void MultipartText::setReferenceColor(sf::Color color) {
+    if (std::find(referenceColors.begin(), referenceColors.end(), color) == referenceColors.end()) {
+        referenceColors.push_back(color);
+    }
+}
+
+void MultipartText::setMSGcolor() {
+    if (referenceColors.empty()) {
+        return;
+    }
+    if (colorIndex >= referenceColors.size()) {
+        colorIndex = 0;
+    }
+    for (std::size_t i = 1; i < texts.size(); ++i) {
+        texts[i].setFillColor(referenceColors[colorIndex]);
+    }
+    ++colorIndex;
+}
+
+void MultipartText::setPosition(int x, int y) {
+    if (texts.empty()) {
+        return;
+    }
+    const float left = static_cast<float>(x);
+    const float top = static_cast<float>(y);
+    texts[0].setPosition(left, top);
+    const float afterColon = texts[0].findCharacterPos(texts[0].getString().getSize()).x;
+    if (texts.size() > 1) {
+        texts[1].setPosition(afterColon, top);
+    }
+    if (texts.size() > 2) {
+        texts[2].setPosition(afterColon, top + rowHeight);
+    }
+}
+
+sf::Vector2<float> MultipartText::getUIDxy() const {
+    return texts.empty() ? sf::Vector2<float>() : texts.front().getPosition();
+}
+
+sf::Vector2<float> MultipartText::getXY() const {
+    return texts.empty() ? sf::Vector2<float>() : texts.back().getPosition();
+}
+
+std::string MultipartText::getUID() const {
+    if (texts.empty()) {
+        return "";
+    }
+    std::string first = texts.front().getString().toAnsiString();
+    if (!first.empty()) {
+        first.pop_back();
+    }
+    return first;
+}
+
+std::int16_t MultipartText::getSize() const {
+    return size;
+}
+
+void MultipartText::pop_head() {
+    if (texts.size() >= 2) {
+        popFront(2);
+        hasUID = false;
+    } else if (texts.size() == 1) {
+        popFront(1);
+        hasUID = false;
+    }
+}
+
+bool MultipartText::isEmpty() const {
+    return texts.empty();
+}
+
+void MultipartText::moveUP() {
+    for (sf::Text& piece : texts) {
+        piece.move(0.f, -rowHeight);
+    }
+}
+
+const std::vector<sf::Text>& MultipartText::getText() const {
+    return texts;
+}
+
+void MultipartText::draw(sf::RenderWindow& window, const std::map<std::string, sf::Color>&) {
+    for (const sf::Text& piece : texts) {
+        window.draw(piece, sf::RenderStates::Default);
+    }
+}
+
+const std::vector<sf::Color>& MultipartText::getReferenceColors() const {
+    return referenceColors;
+}
+
+bool MultipartText::hasUIDpiece() const {
+    return hasUID;
+}
+
+const sf::String& MultipartText::getSender() const {
+    return sender;
+}
+
+const std::vector<std::string>& MultipartText::getPieceStrings() const {
+    return pieceStrings;
+}
+
+signed char MultipartText::mentionVerdict(std::size_t piece, std::size_t uidId) const {
+    if (piece >= verdicts.size() || uidId >= verdicts[piece].size()) {
+        return -1;
+    }
+    return verdicts[piece][uidId];
+}
+
+void MultipartText::keepMentionVerdict(std::size_t piece, std::size_t uidId, bool mentions) {
+    if (piece >= verdicts.size()) {
+        return;
+    }
+    std::vector<signed char>& known = verdicts[piece];
+    if (uidId >= known.size()) {
+        known.resize(uidId + 1, -1);
+    }
+    known[uidId] = mentions ? 1 : 0;
+}
+
+void MultipartText::popFront(std::size_t count) {
+    const auto n = static_cast<std::ptrdiff_t>(count);
+    texts.erase(texts.begin(), texts.begin() + n);
+    pieceStrings.erase(pieceStrings.begin(), pieceStrings.begin() + n);
+    verdicts.erase(verdicts.begin(), verdicts.begin() + n);
+}

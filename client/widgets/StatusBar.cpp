@@ -1,0 +1,119 @@
+#include "StatusBar.hpp"
+
+#include <utility>
+
+namespace {
+const unsigned characterSize = 15;
+const std::size_t shownNameBytes = 25;
+const std::size_t keptNameBytes = 26;
+const std::string serverPrefix = "[ + ] SERVER : ";
+const std::string uidPrefix = "[ + ] UID : ";
+const std::string notConnected = "[ ! ] NOT CONNECTED";
+
+void styleLabel(sf::Text& label, const sf::Font& font, sf::Color colour, float left, float top) {
+    label.setFillColor(colour);
+    label.setFont(font);
+    label.setCharacterSize(characterSize);
+    label.setPosition(left, top);
+}
+} // namespace
+
+StatusBar::StatusBar(sf::Font font)
+    : font(std::move(font)), localTime(nullptr), width(999), height(50), y(10), x(0),
+      dayMonthNames(italianNames()) {
+    frame.setSize(sf::Vector2f(static_cast<float>(width), static_cast<float>(height)));
+    frame.setOutlineThickness(1.f);
+    frame.setOutlineColor(sf::Color::White);
+    frame.setFillColor(sf::Color::Black);
+    frame.setPosition(static_cast<float>(x), static_cast<float>(y));
+}
+
+void StatusBar::setServerName(std::string name) {
+    serverName = std::move(name);
+}
+
+void StatusBar::updateClock() {
+    const std::time_t now = std::time(nullptr);
+    localTime = std::localtime(&now);
+    clockText = localTime != nullptr ? std::asctime(localTime) : "";
+    TranslateClock();
+    clockLabel.setString(clockText);
+}
+
+void StatusBar::TranslateClock() {
+    translate(clockText, dayMonthNames);
+}
+
+void StatusBar::setInfo(std::string uid, std::map<std::string, sf::Color> colours) {
+    // A shortened name keeps its first 26 bytes, so shortening it again at the
+    // next frame gives the same text.
+    if (serverName.size() > shownNameBytes) {
+        serverName = serverName.substr(0, keptNameBytes) + "...";
+    }
+    serverLabel.setString(serverPrefix + serverName);
+    styleLabel(serverLabel, font, sf::Color::Magenta, static_cast<float>(x + 20),
+               static_cast<float>(y + 15));
+
+    clockLabel.setString(clockText);
+    styleLabel(clockLabel, font, sf::Color::White, 400.f, static_cast<float>(y + 15));
+
+    // With no roster yet the map is empty; a UID the roster does not list
+    // (empty, or cut at a comma) is shown white rather than invisible black.
+    if (colours.empty()) {
+        uidLabel.setString(notConnected);
+        styleLabel(uidLabel, font, sf::Color::Red, 800.f, static_cast<float>(y + 15));
+        return;
+    }
+    const auto found = colours.find(uid);
+    const sf::Color colour = found != colours.end() ? found->second : sf::Color::White;
+    uidLabel.setString(uidPrefix + uid);
+    styleLabel(uidLabel, font, colour, 800.f, static_cast<float>(y + 15));
+}
+
+void StatusBar::draw(sf::RenderWindow& window) {
+    window.draw(frame, sf::RenderStates::Default);
+    window.draw(serverLabel, sf::RenderStates::Default);
+    window.draw(clockLabel, sf::RenderStates::Default);
+    window.draw(uidLabel, sf::RenderStates::Default);
+}
+
+std::string StatusBar::formatClock(const std::tm& when) {
+    std::tm copy = when;
+    std::string text = std::asctime(&copy);
+    translate(text, italianNames());
+    return text;
+}
+
+const std::string& StatusBar::getServerName() const {
+    return serverName;
+}
+
+const sf::Text& StatusBar::getServerLabel() const {
+    return serverLabel;
+}
+
+const sf::Text& StatusBar::getClockLabel() const {
+    return clockLabel;
+}
+
+const sf::Text& StatusBar::getUIDLabel() const {
+    return uidLabel;
+}
+
+const std::map<std::string, std::string>& StatusBar::italianNames() {
+    static const std::map<std::string, std::string> names = {
+        {"Jan", "Gen"}, {"Jun", "Giu"}, {"Jul", "Lug"}, {"Aug", "Ago"}, {"Sep", "Set"},
+        {"Oct", "Ott"}, {"Dec", "Dic"}, {"Mon", "Lun"}, {"Tue", "Mar"}, {"Wed", "Mer"},
+        {"Thu", "Gio"}, {"Fri", "Ven"}, {"Sat", "Sab"}, {"Sun", "Dom"},
+    };
+    return names;
+}
+
+void StatusBar::translate(std::string& text, const std::map<std::string, std::string>& names) {
+    for (const auto& [english, italian] : names) {
+        const std::size_t at = text.find(english);
+        if (at != std::string::npos) {
+            text.replace(at, english.size(), italian);
+        }
+    }
+}
