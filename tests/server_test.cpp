@@ -1,0 +1,261 @@
+// The real server process, driven over loopback by raw wire-format peers.
+#include "TestPeer.hpp"
+#include "tokens.hpp"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+using namespace testing_support;
+
+namespace {
+
+class Server : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        port = freePort();
+        process = std::make_unique<ServerProcess>(std::to_string(port));
+        ASSERT_TRUE(process->waitFor("[*] UP :: PORT :: " + std::to_string(port)));
+    }
+
+    /// Connects and joins; waits until the server has logged the join and the
+    /// peer has seen the roster that answers its empty packet.
+    std::unique_ptr<TestPeer> joined(const std::string& uid, int receiveBuffer = 0)
+    {
+        auto peer = std::make_unique<TestPeer>();
+        EXPECT_TRUE(peer->connect(port, receiveBuffer));
+        peer->join(uid);
+        EXPECT_TRUE(process->waitFor(uid.empty() ? "[!] JOIN ATTEMPT : FAILED" : "[*] " + uid + " : JOIN"));
+        const auto first = peer->next();
+        EXPECT_TRUE(first && parlana::beginsWith(*first, parlana::kRosterToken));
+        return peer;
+    }
+
+    /// Sends `count` numbered lines from `from` and checks every listener gets
+    /// each of them whole and in order, each after a roster packet.
+    void chatAndCheck(TestPeer& from, const std::string& uid, const std::vector<TestPeer*>& listeners, int count)
+    {
+        for (int i = 0; i < count; ++i)
+            ASSERT_TRUE(from.sendText(uid + ": line " + std::to_string(i)));
+        for (TestPeer* peer : listeners) {
+            for (int i = 0; i < count; ++i) {
+                const auto roster = peer->next();
+                ASSERT_TRUE(roster && parlana::beginsWith(*roster, parlana::kRosterToken));
+                ASSERT_EQ(peer->next(), uid + ": line " + std::to_string(i));
+            }
+        }
+    }
+
+    unsigned short port = 0;
+    std::unique_ptr<ServerProcess> process;
+};
+
+} // namespace
+
+TEST_F(Server, ChatLineReachesEveryoneAfterARosterSenderIncluded)
+{
+    auto alice = joined("alice");
+    auto bob = joined("bob");
+    EXPECT_EQ(alice->next(), "$%$uids$%$,alice,bob,"); // bob's empty packet, relayed
+    EXPECT_EQ(bob->lastRoster(), "$%$uids$%$,alice,bob,");
+    ASSERT_TRUE(alice->sendText("alice: hello"));
+    for (TestPeer* peer : {alice.get(), bob.get()}) {
+        EXPECT_EQ(peer->next(), "$%$uids$%$,alice,bob,");
+        EXPECT_EQ(peer->next(), "alice: hello");
+    }
+    ASSERT_TRUE(bob->sendText("")); // roster alone
+    ASSERT_TRUE(bob->sendRaw(parlana::encodeEmptyFrame()));
+    ASSERT_TRUE(bob->sendText("bob: after"));
+    for (TestPeer* peer : {alice.get(), bob.get()}) {
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(peer->next(), "$%$uids$%$,alice,bob,");
+        EXPECT_EQ(peer->next(), "bob: after");
+    }
+}
+
+TEST_F(Server, DuplicateUidAndFullServerAreRefusedWithOnePacket)
+{
+    auto alice = joined("alice");
+    TestPeer twin;
+    ASSERT_TRUE(twin.connect(port));
+    twin.join("alice");
+    EXPECT_EQ(twin.next(), parlana::kUidErrorToken);
+    EXPECT_TRUE(twin.closedWithin(Millis(3000)));
+    EXPECT_TRUE(process->waitFor("[!] UID NOT VALID : disconnected"));
+    EXPECT_EQ(process->line(), "[!] JOIN ATTEMPT : FAILED");
+    EXPECT_EQ(process->line(), "[*] CONNECTED USERS : 1");
+
+    std::vector<std::unique_ptr<TestPeer>> crowd;
+    for (int i = 0; i < 45; ++i)
+        crowd.push_back(joined(i % 2 ? "" : "u" + std::to_string(i))); // nameless ones count too
+    TestPeer late;
+    ASSERT_TRUE(late.connect(port));
+    late.join("latecomer");
+    EXPECT_EQ(late.next(), parlana::kLimitToken);
+    EXPECT_TRUE(late.closedWithin(Millis(3000)));
+    EXPECT_TRUE(process->waitFor("[!] MAX_UID_LIMIT reached : disconnected"));
+    EXPECT_EQ(process->line(), "[!] JOIN ATTEMPT : FAILED");
+    EXPECT_EQ(process->line(), "[*] CONNECTED USERS : 46");
+    // The refusal reached nobody else: alice's next packet is a relay.
+    ASSERT_TRUE(crowd.back()->sendText("z: still here"));
+    EXPECT_EQ(alice->nextChat(), "z: still here");
+}
+
+TEST_F(Server, DeparturesUpdateTheRosterAndTheConsole)
+{
+    auto malice = joined("malice");
+    auto bob = joined("bob");
+    auto alice = joined("alice");
+    alice->close();
+    EXPECT_TRUE(process->waitFor("[*] alice, : LEAVE"));
+    EXPECT_EQ(process->line(), "[*] CONNECTED USERS : 2");
+    for (TestPeer* peer : {malice.get(), bob.get()}) {
+        std::optional<std::string> text;
+        while ((text = peer->next()) && *text != "$%$uids$%$,malice,bob,") {
+        }
+        EXPECT_TRUE(text) << "no roster without alice";
+    }
+}
+
+TEST_F(Server, JoinAndFollowingPacketsInOneWriteAreAllKept)
+{
+    auto alice = joined("alice");
+    TestPeer bob;
+    ASSERT_TRUE(bob.connect(port));
+    ASSERT_TRUE(bob.sendRaw(parlana::encodeFrame("bob") + parlana::encodeEmptyFrame() +
+                            parlana::encodeFrame("bob: first") + parlana::encodeFrame("bob: second")));
+    EXPECT_EQ(alice->nextChat(), "bob: first");
+    EXPECT_EQ(alice->nextChat(), "bob: second");
+    EXPECT_EQ(bob.nextChat(), "bob: first");
+}
+
+TEST_F(Server, PacketsTrickledByteByByteArriveWhole)
+{
+    auto alice = joined("alice");
+    TestPeer slow;
+    ASSERT_TRUE(slow.connect(port));
+    const std::string bytes = parlana::encodeFrame("slow") + parlana::encodeEmptyFrame() +
+                              parlana::encodeFrame("slow: one byte at a time");
+    for (char c : bytes) {
+        ASSERT_TRUE(slow.sendRaw(std::string(1, c)));
+        ::usleep(2000);
+    }
+    EXPECT_EQ(alice->nextChat(), "slow: one byte at a time");
+    EXPECT_EQ(slow.nextChat(), "slow: one byte at a time");
+}
+
+TEST_F(Server, SilentNewcomerIsDroppedAfterTheJoinTimeout)
+{
+    auto alice = joined("alice");
+    TestPeer silent;
+    ASSERT_TRUE(silent.connect(port));
+    EXPECT_TRUE(process->waitFor("[!] JOIN ATTEMPT : FAILED", Millis(9000)));
+    EXPECT_EQ(process->line(), "[*] CONNECTED USERS : 1");
+    EXPECT_TRUE(silent.closedWithin(Millis(2000)));
+    auto bob = joined("bob");
+    ASSERT_TRUE(alice->sendText("alice: still fine"));
+    EXPECT_EQ(bob->nextChat(), "alice: still fine");
+}
+
+TEST_F(Server, HostileSendersLeaveAndOthersKeepEveryLine)
+{
+    auto alice = joined("alice");
+    auto bob = joined("bob");
+    alice->next(); // bob's join roster
+
+    auto huge = joined("huge");
+    ASSERT_TRUE(huge->sendRaw(std::string("\x80\x00\x00\x00", 4) + "xxxx")); // announces 2 GiB
+    EXPECT_TRUE(process->waitFor("[*] huge, : LEAVE"));
+    EXPECT_TRUE(huge->closedWithin(Millis(3000)));
+
+    auto resetter = joined("reset");
+    ASSERT_TRUE(resetter->sendRaw(parlana::encodeFrame("reset: half a li").substr(0, 10)));
+    resetter->reset();
+    EXPECT_TRUE(process->waitFor("[*] reset, : LEAVE"));
+
+    auto halfClosed = joined("half");
+    ASSERT_TRUE(halfClosed->sendText("half: last words"));
+    halfClosed->shutdownWrite();
+    EXPECT_TRUE(process->waitFor("[*] half, : LEAVE"));
+    EXPECT_EQ(alice->nextChat(), "half: last words");
+    EXPECT_EQ(bob->nextChat(), "half: last words");
+
+    // Skip the rosters of those departures, then chat on.
+    while (alice->lastRoster() != "$%$uids$%$,alice,bob," || bob->lastRoster() != "$%$uids$%$,alice,bob,") {
+        if (alice->lastRoster() != "$%$uids$%$,alice,bob,") {
+            ASSERT_TRUE(alice->next());
+        }
+        if (bob->lastRoster() != "$%$uids$%$,alice,bob,") {
+            ASSERT_TRUE(bob->next());
+        }
+    }
+    chatAndCheck(*alice, "alice", {alice.get(), bob.get()}, 50);
+    EXPECT_TRUE(process->alive());
+}
+
+TEST_F(Server, ClientThatNeverReadsIsDroppedWithoutStallingTheOthers)
+{
+    auto alice = joined("alice");
+    auto bob = joined("bob");
+    auto sleeper = joined("sleeper", 4096);
+    alice->next();
+    alice->next();
+    bob->next();
+    // Each relay queues ~150 bytes for the sleeper; it never reads, so it
+    // passes the outbound limit somewhere in these lines and is dropped.
+    const int lines = 40000;
+    const int batch = 250;
+    TestPeer* readers[] = {alice.get(), bob.get()};
+    // Lockstep batches: the readers keep up, so only the sleeper falls behind.
+    for (int first = 0; first < lines; first += batch) {
+        std::string burst;
+        for (int i = first; i < first + batch; ++i)
+            burst += parlana::encodeFrame("alice: " + std::to_string(i) + std::string(100, '.'));
+        ASSERT_TRUE(alice->sendRaw(burst));
+        for (TestPeer* reader : readers) {
+            for (int i = first; i < first + batch;) {
+                const auto text = reader->next();
+                ASSERT_TRUE(text) << "stalled before line " << i;
+                if (parlana::beginsWith(*text, parlana::kRosterToken))
+                    continue;
+                ASSERT_EQ(*text, "alice: " + std::to_string(i) + std::string(100, '.'));
+                ++i;
+            }
+        }
+    }
+    EXPECT_TRUE(process->waitFor("[*] sleeper, : LEAVE", Millis(5000)));
+}
+
+TEST(ServerStartup, PortArgumentParsingAndFailures)
+{
+    const unsigned short port = freePort();
+    {
+        ServerProcess server(std::to_string(port + 65536) + "abc");
+        ASSERT_TRUE(server.waitFor("[*] UP :: PORT :: " + std::to_string(port + 65536) + "abc"));
+        TestPeer peer;
+        EXPECT_TRUE(peer.connect(port)); // low 16 bits
+    }
+    for (const char* bad : {"", "abc", "99999999999"}) {
+        ServerProcess server(bad);
+        EXPECT_EQ(server.exitStatus(), 2) << bad;
+    }
+    {
+        const int holder = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ::listen(holder, 1);
+        ServerProcess server(std::to_string(port));
+        EXPECT_EQ(server.line(), "impossibile creare server tcp...");
+        EXPECT_EQ(server.exitStatus(), 1);
+        ::close(holder);
+    }
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "frame.hpp"
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+namespace testing_support {
+
+using Millis = std::chrono::milliseconds;
+
+/// Picks a loopback TCP port that nothing listens on right now.
+unsigned short freePort();
+
+/// A raw loopback TCP client that speaks the wire format, for driving the
+/// real server. Every wait is bounded.
+class TestPeer {
+public:
+    TestPeer() = default;
+    ~TestPeer();
+    TestPeer(const TestPeer&) = delete;
+    TestPeer& operator=(const TestPeer&) = delete;
+
+    /// Connects to 127.0.0.1:port, with a small kernel receive buffer when
+    /// `receiveBuffer` is non-zero; false when refused.
+    bool connect(unsigned short port, int receiveBuffer = 0);
+    /// Sends the real client's join sequence: the UID packet, then an empty packet.
+    void join(const std::string& uid);
+    /// Sends raw bytes; false when the connection refused them.
+    bool sendRaw(const std::string& bytes);
+    /// Sends one packet holding `text`.
+    bool sendText(const std::string& text) { return sendRaw(parlana::encodeFrame(text)); }
+    /// Next packet's string, or nothing when none arrived in time or the
+    /// connection closed.
+    std::optional<std::string> next(Millis timeout = Millis(5000));
+    /// Skips roster packets; returns the next chat line.
+    std::optional<std::string> nextChat(Millis timeout = Millis(5000));
+    /// Waits until the connection has been closed by the server.
+    bool closedWithin(Millis timeout);
+    /// Closes abruptly: a reset instead of an orderly close.
+    void reset();
+    /// Stops sending (half close), still able to read.
+    void shutdownWrite();
+    void close();
+    int fd() const { return m_fd; }
+    /// The most recent roster text received.
+    const std::string& lastRoster() const { return m_roster; }
+
+private:
+    bool fill(Millis timeout);
+
+    int m_fd = -1;
+    bool m_eof = false;
+    parlana::FrameReader m_reader;
+    std::string m_roster;
+};
+
+/// The real server binary, started on a port, its console read line by line.
+class ServerProcess {
+public:
+    explicit ServerProcess(const std::string& portArgument);
+    ~ServerProcess();
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+
+    /// Next console line, or nothing when none came in time.
+    std::optional<std::string> line(Millis timeout = Millis(5000));
+    /// Reads lines until one equals `wanted`; false when it did not come in time.
+    bool waitFor(const std::string& wanted, Millis timeout = Millis(8000));
+    /// Waits for the process to end by itself; its exit status, or -1.
+    int exitStatus(Millis timeout = Millis(5000));
+    bool alive();
+    int pid() const { return m_pid; }
+
+private:
+    int m_pid = -1;
+    int m_out = -1;
+    std::string m_pending;
+    int m_status = -1;
+    bool m_reaped = false;
+};
+
+/// Path of the server binary under test.
+std::string serverBinary();
+
+} // namespace testing_support
