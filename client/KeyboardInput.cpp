@@ -1,0 +1,28 @@
+#include "KeyboardInput.hpp"
+
+namespace parlana {
+
+KeyCommand held_key_command(const KeyProbe& isKeyPressed)
+{
+    if (isKeyPressed(sf::Keyboard::Backspace))
+        return KeyCommand::Erase;
+    if (isKeyPressed(sf::Keyboard::Enter))
+        return KeyCommand::Send;
+    if (isKeyPressed(sf::Keyboard::Right))
+        return KeyCommand::NextPage;
+    if (isKeyPressed(sf::Keyboard::Left))
+        return KeyCommand::PrevPage;
+    return KeyCommand::None;
+}
+
+bool is_typable(std::uint32_t code)
+{
+    return code <= 127 && code != 8 && code != 9 && code != 10 && code != 13;
+}
+
+std::string format_line(const std::string& uid, const std::string& text)
+{
+    return uid + ": " + text;
+}
+
+} // namespace parlana

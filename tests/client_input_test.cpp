@@ -1,0 +1,228 @@
+#include "KeyboardInput.hpp"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace parlana {
+namespace {
+
+using Key = sf::Keyboard::Key;
+
+// Full at 112 bytes, the input box's rule; the real box is checked against
+// the handler in the widget tests.
+struct FakeBox {
+    bool isFull(std::string line) const { return line.size() >= 112; }
+};
+
+struct FakeCaret {
+    void updatePosition(int width, int mode) { moves.push_back({width, mode}); }
+    void resetPosition() { ++resets; }
+    std::vector<std::pair<int, int>> moves;
+    int resets = 0;
+};
+
+struct FakeRoster {
+    void nextPage() { ++next; }
+    void prevPage() { ++prev; }
+    int next = 0;
+    int prev = 0;
+};
+
+sf::Event textEvent(std::uint32_t code)
+{
+    sf::Event event;
+    event.type = sf::Event::TextEntered;
+    event.text.unicode = code;
+    return event;
+}
+
+sf::Event keyEvent(Key key, sf::Event::EventType type = sf::Event::KeyPressed)
+{
+    sf::Event event;
+    event.type = type;
+    event.key = {};
+    event.key.code = key;
+    return event;
+}
+
+sf::Event mouseMove()
+{
+    sf::Event event;
+    event.type = sf::Event::MouseMoved;
+    event.mouseMove = {10, 20};
+    return event;
+}
+
+class KeyboardInputTest : public ::testing::Test {
+protected:
+    KeyboardInputTest()
+        : input("alice", msg, gui_msg, box, caret, roster,
+                [this](Key key) {
+                    asked.push_back(key);
+                    return held.count(key) > 0;
+                },
+                [this](std::string& line) { sent.push_back(line); })
+    {
+    }
+
+    void type(const std::string& text)
+    {
+        for (const char c : text)
+            input.handle(textEvent(static_cast<unsigned char>(c)));
+    }
+
+    std::string msg;
+    sf::Text gui_msg;
+    FakeBox box;
+    FakeCaret caret;
+    FakeRoster roster;
+    std::set<Key> held;
+    std::vector<Key> asked;
+    std::vector<std::string> sent;
+    KeyboardInput<FakeBox, FakeCaret, FakeRoster> input;
+};
+
+TEST_F(KeyboardInputTest, TextEventsAppendBytes)
+{
+    type("hi there");
+    EXPECT_EQ(msg, "hi there");
+    EXPECT_TRUE(sent.empty());
+    EXPECT_TRUE(asked.empty()) << "text events do not look at held keys";
+}
+
+TEST_F(KeyboardInputTest, ControlAndNonAsciiCodesAreFiltered)
+{
+    for (const std::uint32_t code : {8u, 9u, 10u, 13u, 128u, 233u, 0x20ACu, 0x1F600u})
+        input.handle(textEvent(code));
+    EXPECT_EQ(msg, "");
+    for (const std::uint32_t code : {27u, 127u, 0u, 7u, 11u, 12u, 31u, 126u})
+        input.handle(textEvent(code));
+    EXPECT_EQ(msg, std::string("\x1b\x7f\0\x07\x0b\x0c\x1f~", 8));
+}
+
+TEST_F(KeyboardInputTest, The112thByteIsAcceptedAndThe113thDropped)
+{
+    type(std::string(111, 'a'));
+    type("b");
+    EXPECT_EQ(msg, std::string(111, 'a') + "b");
+    type("c");
+    EXPECT_EQ(msg.size(), 112u);
+    EXPECT_EQ(msg.back(), 'b');
+}
+
+TEST_F(KeyboardInputTest, EnterSendsUidColonSpaceAndText)
+{
+    type("hello @bob");
+    held = {Key::Enter};
+    input.handle(keyEvent(Key::Enter));
+    input.handle(textEvent(13));
+    ASSERT_EQ(sent, std::vector<std::string>{"alice: hello @bob"});
+    EXPECT_EQ(msg, "");
+    EXPECT_EQ(caret.resets, 1);
+}
+
+TEST_F(KeyboardInputTest, EnterOnAnEmptyLineSendsNothing)
+{
+    held = {Key::Enter};
+    input.handle(keyEvent(Key::Enter));
+    EXPECT_TRUE(sent.empty());
+    EXPECT_EQ(caret.resets, 0);
+    EXPECT_EQ(msg, "");
+}
+
+TEST_F(KeyboardInputTest, LineOfSpacesIsSent)
+{
+    type("   ");
+    held = {Key::Enter};
+    input.handle(keyEvent(Key::Enter));
+    EXPECT_EQ(sent, std::vector<std::string>{"alice:    "});
+}
+
+TEST_F(KeyboardInputTest, BackspaceRemovesOneBytePerNonTextEvent)
+{
+    type("abc");
+    held = {Key::Backspace};
+    input.handle(keyEvent(Key::Backspace));
+    input.handle(textEvent(8));
+    EXPECT_EQ(msg, "ab");
+    input.handle(mouseMove());
+    EXPECT_EQ(msg, "a");
+    ASSERT_EQ(caret.moves.size(), 2u);
+    EXPECT_EQ(caret.moves[0].second, 2);
+}
+
+TEST_F(KeyboardInputTest, BackspaceOnAnEmptyLineLeavesTheCaret)
+{
+    held = {Key::Backspace};
+    input.handle(keyEvent(Key::Backspace));
+    EXPECT_TRUE(caret.moves.empty());
+}
+
+TEST_F(KeyboardInputTest, HeldBackspaceBlocksEnter)
+{
+    type("ab");
+    held = {Key::Backspace, Key::Enter};
+    input.handle(keyEvent(Key::Enter));
+    EXPECT_TRUE(sent.empty());
+    EXPECT_EQ(msg, "a");
+    input.handle(keyEvent(Key::Enter));
+    input.handle(keyEvent(Key::Enter));
+    EXPECT_TRUE(sent.empty());
+    EXPECT_EQ(msg, "");
+    EXPECT_EQ(asked, (std::vector<Key>{Key::Backspace, Key::Backspace, Key::Backspace}))
+        << "no key after the first held one is tested";
+}
+
+TEST_F(KeyboardInputTest, HeldEnterBlocksPaging)
+{
+    held = {Key::Enter, Key::Right, Key::Left};
+    input.handle(keyEvent(Key::Right));
+    EXPECT_EQ(roster.next + roster.prev, 0);
+}
+
+TEST_F(KeyboardInputTest, RightIsTestedBeforeLeft)
+{
+    held = {Key::Left, Key::Right};
+    input.handle(keyEvent(Key::Left));
+    EXPECT_EQ(roster.next, 1);
+    EXPECT_EQ(roster.prev, 0);
+    held = {Key::Left};
+    input.handle(keyEvent(Key::Left, sf::Event::KeyReleased));
+    EXPECT_EQ(roster.prev, 1);
+}
+
+TEST_F(KeyboardInputTest, EveryNonTextEventActsOnTheHeldKeys)
+{
+    held = {Key::Right};
+    input.handle(mouseMove());
+    input.handle(mouseMove());
+    sf::Event focus;
+    focus.type = sf::Event::GainedFocus;
+    input.handle(focus);
+    sf::Event closed;
+    closed.type = sf::Event::Closed;
+    input.handle(closed);
+    EXPECT_EQ(roster.next, 4);
+}
+
+TEST(KeyboardHelpers, HeldKeyCommand)
+{
+    const auto only = [](Key wanted) { return [wanted](Key key) { return key == wanted; }; };
+    EXPECT_EQ(held_key_command(only(Key::Backspace)), KeyCommand::Erase);
+    EXPECT_EQ(held_key_command(only(Key::Enter)), KeyCommand::Send);
+    EXPECT_EQ(held_key_command(only(Key::Right)), KeyCommand::NextPage);
+    EXPECT_EQ(held_key_command(only(Key::Left)), KeyCommand::PrevPage);
+    EXPECT_EQ(held_key_command(only(Key::Up)), KeyCommand::None);
+}
+
+TEST(KeyboardHelpers, FormatLineIsUidColonSpaceText)
+{
+    EXPECT_EQ(format_line("bob", "hi"), "bob: hi");
+    EXPECT_EQ(format_line("", "hi"), ": hi");
+}
+
+} // namespace
+} // namespace parlana
