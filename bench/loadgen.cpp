@@ -1,0 +1,902 @@
+// Load generator for the relay server.
+//
+// One process, one epoll loop, N clients on 127.0.0.1. Every client joins
+// like a real one (join packet, then an empty packet), then sends chat lines
+// that carry the sender's index, a per-sender sequence number and the send
+// time. Every receiver checks that each sender's lines arrive whole, in order
+// and without gaps, each one right after a roster packet, and measures the
+// end-to-end latency of every line it receives.
+//
+// Two modes: saturation (each client keeps a window of lines in flight and
+// sends a new one whenever one of its own comes back) and fixed rate (a
+// total number of lines per second, spread round-robin over the clients).
+//
+// Exit status: 0 when every line arrived in order, 1 on an order, protocol or
+// set-up error or a lost line, 2 on a usage error.
+
+#include "frame.hpp"
+#include "tokens.hpp"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/epoll.h>
+#include <sys/socket.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr int kMaxClients = 46;
+constexpr double kMaxDurationSeconds = 600.0;
+constexpr double kMaxRate = 1'000'000.0;
+constexpr int kMaxWindow = 1024;
+/// How long one client may take from connecting to seeing itself listed.
+constexpr std::int64_t kJoinTimeoutNs = 5'000'000'000;
+/// How long the lines still in flight at the end may take to arrive.
+constexpr std::int64_t kDrainTimeoutNs = 5'000'000'000;
+/// Quiet time before reading the server's memory, so it reads at rest.
+constexpr std::int64_t kSettleNs = 300'000'000;
+/// A receive buffer holds one whole maximal frame plus a full read.
+constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr std::size_t kInBufferBytes = parlana::kMaxFrameBytes + 4 + kReadChunk;
+constexpr int kMaxEvents = 64;
+/// Kept so a broken server does not flood the terminal.
+constexpr std::size_t kMaxReportedErrors = 5;
+
+std::int64_t nowNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return std::int64_t{ts.tv_sec} * 1'000'000'000 + ts.tv_nsec;
+}
+
+std::uint32_t getU32(const char* p)
+{
+    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    return (std::uint32_t{u[0]} << 24) | (std::uint32_t{u[1]} << 16) | (std::uint32_t{u[2]} << 8) |
+           std::uint32_t{u[3]};
+}
+
+void putU32(std::string& out, std::uint32_t value)
+{
+    const char bytes[4] = {static_cast<char>(value >> 24), static_cast<char>(value >> 16),
+                           static_cast<char>(value >> 8), static_cast<char>(value)};
+    out.append(bytes, 4);
+}
+
+void appendDecimal(std::string& out, std::uint64_t value)
+{
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, result.ptr);
+}
+
+/// Parses a decimal number at the front of `text` and drops it from `text`.
+bool takeDecimal(std::string_view& text, std::uint64_t& value)
+{
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec != std::errc() || result.ptr == text.data())
+        return false;
+    text.remove_prefix(static_cast<std::size_t>(result.ptr - text.data()));
+    return true;
+}
+
+bool takeChar(std::string_view& text, char c)
+{
+    if (text.empty() || text.front() != c)
+        return false;
+    text.remove_prefix(1);
+    return true;
+}
+
+// ---------------------------------------------------------------- options
+
+struct Options {
+    int port = 5000;
+    int clients = kMaxClients;
+    double durationSeconds = 10.0;
+    int window = 4;
+    double rate = 0.0; ///< lines/s in total; 0 selects saturation
+    int textBytes = 0; ///< pad each typed text up to this many bytes
+    long serverPid = 0;
+};
+
+void printUsage(std::FILE* out)
+{
+    std::fprintf(out,
+                 "usage: loadgen [--port P] [--clients N] [--duration S] [--window W]\n"
+                 "               [--rate R] [--text-bytes B] [--server-pid PID]\n"
+                 "  --port P        server port on 127.0.0.1 (default 5000)\n"
+                 "  --clients N     clients, 1..%d (default %d)\n"
+                 "  --duration S    seconds of load, at most %.0f (default 10)\n"
+                 "  --window W      saturation: lines in flight per client (default 4)\n"
+                 "  --rate R        fixed rate: R lines/s over all clients instead of saturation\n"
+                 "  --text-bytes B  pad each typed text to B bytes, at most %zu (default: no padding)\n"
+                 "  --server-pid P  report the server's resident memory (VmRSS)\n",
+                 kMaxClients, kMaxClients, kMaxDurationSeconds, parlana::kMaxTypedBytes);
+}
+
+bool parseNumber(const char* text, double low, double high, double& value)
+{
+    char* end = nullptr;
+    errno = 0;
+    const double parsed = std::strtod(text, &end);
+    if (errno != 0 || end == text || *end != '\0' || !(parsed >= low && parsed <= high))
+        return false;
+    value = parsed;
+    return true;
+}
+
+bool parseInt(const char* text, long low, long high, long& value)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long parsed = std::strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || parsed < low || parsed > high)
+        return false;
+    value = parsed;
+    return true;
+}
+
+/// Applies one "--name value" pair; false when the name or value is bad.
+bool applyOption(Options& options, const std::string& name, const char* value)
+{
+    long number = 0;
+    if (name == "--port" && parseInt(value, 1, 65535, number))
+        options.port = static_cast<int>(number);
+    else if (name == "--clients" && parseInt(value, 1, kMaxClients, number))
+        options.clients = static_cast<int>(number);
+    else if (name == "--window" && parseInt(value, 1, kMaxWindow, number))
+        options.window = static_cast<int>(number);
+    else if (name == "--text-bytes" && parseInt(value, 0, parlana::kMaxTypedBytes, number))
+        options.textBytes = static_cast<int>(number);
+    else if (name == "--server-pid" && parseInt(value, 1, 1L << 30, number))
+        options.serverPid = number;
+    else if (name == "--duration")
+        return parseNumber(value, 0.1, kMaxDurationSeconds, options.durationSeconds);
+    else if (name == "--rate")
+        return parseNumber(value, 1.0, kMaxRate, options.rate);
+    else
+        return false;
+    return true;
+}
+
+std::optional<Options> parseOptions(int argc, char** argv)
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string name = argv[i];
+        if (name == "--help" || name == "-h") {
+            printUsage(stdout);
+            std::exit(0);
+        }
+        if (i + 1 >= argc || !applyOption(options, name, argv[i + 1])) {
+            std::fprintf(stderr, "loadgen: bad or incomplete option: %s\n", name.c_str());
+            return std::nullopt;
+        }
+        ++i;
+    }
+    return options;
+}
+
+// ------------------------------------------------------------ measurement
+
+/// Log-linear latency histogram: exact below 64 ns, then 64 buckets per power
+/// of two (under 1.6 % error), so millions of samples cost a few KiB.
+class LatencyHistogram {
+public:
+    LatencyHistogram() : m_counts(kBuckets, 0) {}
+
+    /// Adds one sample, in nanoseconds.
+    void record(std::int64_t ns)
+    {
+        const auto value = static_cast<std::uint64_t>(std::max<std::int64_t>(ns, 0));
+        ++m_counts[bucketOf(value)];
+        ++m_samples;
+        m_max = std::max(m_max, value);
+    }
+
+    /// The value below which `fraction` of the samples lie (bucket midpoint).
+    std::uint64_t percentile(double fraction) const
+    {
+        if (m_samples == 0)
+            return 0;
+        const auto rank = static_cast<std::uint64_t>(std::ceil(fraction * static_cast<double>(m_samples)));
+        std::uint64_t seen = 0;
+        for (std::size_t i = 0; i < m_counts.size(); ++i) {
+            seen += m_counts[i];
+            if (seen >= std::max<std::uint64_t>(rank, 1))
+                return std::min(midpointOf(i), m_max);
+        }
+        return m_max;
+    }
+
+    std::uint64_t max() const { return m_max; }
+    std::uint64_t samples() const { return m_samples; }
+
+private:
+    static constexpr unsigned kSubBits = 6;
+    static constexpr std::uint64_t kSub = 1u << kSubBits;
+    static constexpr std::size_t kBuckets = (64 - kSubBits + 1) * kSub;
+
+    static std::size_t bucketOf(std::uint64_t value)
+    {
+        if (value < kSub)
+            return static_cast<std::size_t>(value);
+        const unsigned exponent = 63u - static_cast<unsigned>(__builtin_clzll(value));
+        const std::uint64_t sub = (value >> (exponent - kSubBits)) & (kSub - 1);
+        return static_cast<std::size_t>((exponent - kSubBits + 1) * kSub + sub);
+    }
+
+    static std::uint64_t midpointOf(std::size_t bucket)
+    {
+        if (bucket < kSub)
+            return bucket;
+        const std::uint64_t exponent = bucket / kSub + kSubBits - 1;
+        const std::uint64_t width = std::uint64_t{1} << (exponent - kSubBits);
+        return (kSub + bucket % kSub) * width + width / 2;
+    }
+
+    std::vector<std::uint64_t> m_counts;
+    std::uint64_t m_samples = 0;
+    std::uint64_t m_max = 0;
+};
+
+struct Counters {
+    std::uint64_t linesSent = 0;
+    std::uint64_t deliveries = 0;         ///< every chat packet of ours received
+    std::uint64_t windowDeliveries = 0;   ///< those received before the load stopped
+    std::uint64_t windowRelays = 0;       ///< own lines back to their sender, same window
+    std::uint64_t rosters = 0;
+    std::uint64_t orderErrors = 0;
+    std::uint64_t protocolErrors = 0;
+};
+
+/// Resident memory of a process in KiB, from /proc; nullopt if unreadable.
+std::optional<long> residentKiB(long pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+    }
+    return std::nullopt;
+}
+
+// ---------------------------------------------------------------- sockets
+
+/// Owns one file descriptor.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : m_fd(fd) {}
+    UniqueFd(UniqueFd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept
+    {
+        if (this != &other) {
+            reset();
+            m_fd = std::exchange(other.m_fd, -1);
+        }
+        return *this;
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    ~UniqueFd() { reset(); }
+
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+    void reset()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+
+private:
+    int m_fd = -1;
+};
+
+/// Starts a non-blocking connection to 127.0.0.1:port and waits for it.
+UniqueFd connectLoopback(int port, int timeoutMs, std::string& error)
+{
+    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (!fd.valid()) {
+        error = std::string("socket: ") + std::strerror(errno);
+        return {};
+    }
+    // The real client's sockets disable Nagle too; without this every small
+    // frame would wait for the previous one's acknowledgement.
+    const int one = 1;
+    ::setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 &&
+        errno != EINPROGRESS) {
+        error = std::string("connect: ") + std::strerror(errno);
+        return {};
+    }
+    pollfd waiter{fd.get(), POLLOUT, 0};
+    int soError = 0;
+    socklen_t length = sizeof soError;
+    if (::poll(&waiter, 1, timeoutMs) != 1 ||
+        ::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &soError, &length) != 0 || soError != 0) {
+        error = std::string("connect: ") + (soError != 0 ? std::strerror(soError) : "timed out");
+        return {};
+    }
+    return fd;
+}
+
+// ------------------------------------------------------------ the clients
+
+struct Client {
+    UniqueFd fd;
+    std::string uid;
+    std::vector<char> in = std::vector<char>(kInBufferBytes);
+    std::size_t inLength = 0;
+    std::string out;
+    std::size_t outPosition = 0;
+    bool watchingWrites = false;
+    bool admitted = false;
+    bool lastWasRoster = false;
+    std::uint64_t sent = 0;     ///< next sequence number to send
+    std::uint64_t inFlight = 0; ///< own lines sent and not yet back
+};
+
+/// What one chat line of ours carries.
+struct LineStamp {
+    std::uint64_t sender = 0;
+    std::uint64_t sequence = 0;
+    std::int64_t sentAt = 0;
+};
+
+enum class Phase { Joining, Loading, Draining, Stopped };
+
+class LoadGenerator {
+public:
+    explicit LoadGenerator(const Options& options);
+
+    /// Joins every client, runs the load, reports; returns the exit status.
+    int run();
+
+private:
+    bool joinAll();
+    bool join(std::size_t index);
+    void settle();
+    void startLoad();
+    void loadAndDrain();
+    void pump(int timeoutMs);
+
+    void onReadable(std::size_t receiver);
+    void onTimer();
+    void parseFrames(std::size_t receiver, std::int64_t receivedAt);
+    void handleBody(std::size_t receiver, const char* body, std::uint32_t size, std::int64_t receivedAt);
+    void handleRoster(Client& client, std::string_view text);
+    void handleChat(std::size_t receiver, std::string_view text, std::int64_t receivedAt);
+    bool parseLine(std::string_view text, LineStamp& stamp) const;
+
+    void queueLine(std::size_t sender);
+    void flush(std::size_t index);
+    void watchWrites(std::size_t index, bool on);
+
+    void fail(const std::string& message);
+    void protocolError(const std::string& message, bool framingLost);
+    std::uint64_t expectedDeliveries() const;
+    bool clean() const;
+    void printReport() const;
+    void printLoad() const;
+    void printMemory() const;
+    void printLatency() const;
+
+    Options m_options;
+    std::size_t m_count;
+    std::vector<Client> m_clients;
+    std::vector<std::uint64_t> m_nextExpected; ///< [receiver * count + sender]
+    UniqueFd m_epoll;
+    UniqueFd m_timer;
+    Phase m_phase = Phase::Joining;
+    bool m_failed = false;
+    std::size_t m_nextRateSender = 0;
+    std::int64_t m_loadStart = 0;
+    std::int64_t m_loadEnd = 0;
+    std::int64_t m_loadStopped = 0; ///< earlier than m_loadEnd if the run failed
+    std::uint64_t m_lostLines = 0;
+    Counters m_counters;
+    LatencyHistogram m_latency;
+    std::optional<long> m_rssBaseline;
+    std::optional<long> m_rssJoined;
+    std::optional<long> m_rssAfter;
+};
+
+LoadGenerator::LoadGenerator(const Options& options)
+    : m_options(options),
+      m_count(static_cast<std::size_t>(options.clients)),
+      m_clients(m_count),
+      m_nextExpected(m_count * m_count, 0),
+      m_epoll(::epoll_create1(EPOLL_CLOEXEC))
+{
+    for (std::size_t i = 0; i < m_count; ++i)
+        m_clients[i].uid = "lg" + std::to_string(i);
+}
+
+int LoadGenerator::run()
+{
+    if (!m_epoll.valid()) {
+        std::fprintf(stderr, "loadgen: epoll_create1: %s\n", std::strerror(errno));
+        return 1;
+    }
+    if (m_options.serverPid != 0)
+        m_rssBaseline = residentKiB(m_options.serverPid);
+    if (joinAll()) {
+        settle();
+        if (m_options.serverPid != 0)
+            m_rssJoined = residentKiB(m_options.serverPid);
+        loadAndDrain();
+        settle();
+        if (m_options.serverPid != 0)
+            m_rssAfter = residentKiB(m_options.serverPid);
+    }
+    printReport();
+    return clean() ? 0 : 1;
+}
+
+// The server reads a newcomer's join packet in its accept step before it
+// serves anyone else, so clients join one at a time and each waits for a
+// roster that lists it before the next one connects.
+bool LoadGenerator::joinAll()
+{
+    for (std::size_t i = 0; i < m_count && !m_failed; ++i) {
+        if (!join(i))
+            return false;
+    }
+    return !m_failed;
+}
+
+bool LoadGenerator::join(std::size_t index)
+{
+    Client& client = m_clients[index];
+    std::string error;
+    client.fd = connectLoopback(m_options.port, static_cast<int>(kJoinTimeoutNs / 1'000'000), error);
+    if (!client.fd.valid()) {
+        fail(client.uid + ": " + error);
+        return false;
+    }
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.u64 = index;
+    if (::epoll_ctl(m_epoll.get(), EPOLL_CTL_ADD, client.fd.get(), &event) != 0) {
+        fail(std::string("epoll_ctl: ") + std::strerror(errno));
+        return false;
+    }
+    client.out = parlana::encodeFrame(client.uid) + parlana::encodeEmptyFrame();
+    flush(index);
+    const std::int64_t deadline = nowNs() + kJoinTimeoutNs;
+    while (!client.admitted && !m_failed) {
+        const std::int64_t left = deadline - nowNs();
+        if (left <= 0) {
+            fail(client.uid + ": no roster listing it within 5 s of connecting");
+            return false;
+        }
+        pump(static_cast<int>(left / 1'000'000) + 1);
+    }
+    return !m_failed;
+}
+
+/// Serves whatever still arrives for a short quiet time.
+void LoadGenerator::settle()
+{
+    const std::int64_t until = nowNs() + kSettleNs;
+    for (std::int64_t left = kSettleNs; left > 0 && !m_failed; left = until - nowNs())
+        pump(static_cast<int>(left / 1'000'000) + 1);
+}
+
+void LoadGenerator::startLoad()
+{
+    m_phase = Phase::Loading;
+    m_loadStart = nowNs();
+    m_loadEnd = m_loadStart + static_cast<std::int64_t>(m_options.durationSeconds * 1e9);
+    if (m_options.rate > 0) {
+        m_timer = UniqueFd(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC));
+        const auto periodNs = static_cast<std::int64_t>(1e9 / m_options.rate);
+        itimerspec spec{};
+        spec.it_interval.tv_sec = periodNs / 1'000'000'000;
+        spec.it_interval.tv_nsec = periodNs % 1'000'000'000;
+        spec.it_value = spec.it_interval;
+        epoll_event event{};
+        event.events = EPOLLIN;
+        event.data.u64 = m_count; // one past the clients
+        if (!m_timer.valid() || ::timerfd_settime(m_timer.get(), 0, &spec, nullptr) != 0 ||
+            ::epoll_ctl(m_epoll.get(), EPOLL_CTL_ADD, m_timer.get(), &event) != 0) {
+            fail(std::string("timer: ") + std::strerror(errno));
+        }
+        return;
+    }
+    for (std::size_t i = 0; i < m_count; ++i) {
+        for (int w = 0; w < m_options.window; ++w)
+            queueLine(i);
+        flush(i);
+    }
+}
+
+void LoadGenerator::loadAndDrain()
+{
+    startLoad();
+    while (!m_failed && m_phase == Phase::Loading) {
+        const std::int64_t left = m_loadEnd - nowNs();
+        if (left <= 0)
+            m_phase = Phase::Draining;
+        else
+            pump(static_cast<int>(std::min<std::int64_t>(left / 1'000'000 + 1, 100)));
+    }
+    m_loadStopped = std::min(nowNs(), m_loadEnd);
+    m_timer.reset();
+    const std::int64_t drainDeadline = nowNs() + kDrainTimeoutNs;
+    while (!m_failed && m_counters.deliveries < expectedDeliveries()) {
+        const std::int64_t left = drainDeadline - nowNs();
+        if (left <= 0)
+            break;
+        pump(static_cast<int>(std::min<std::int64_t>(left / 1'000'000 + 1, 100)));
+    }
+    if (!m_failed && m_counters.deliveries < expectedDeliveries())
+        m_lostLines = expectedDeliveries() - m_counters.deliveries;
+    m_phase = Phase::Stopped;
+}
+
+std::uint64_t LoadGenerator::expectedDeliveries() const
+{
+    return m_counters.linesSent * m_count;
+}
+
+void LoadGenerator::pump(int timeoutMs)
+{
+    epoll_event events[kMaxEvents];
+    const int ready = ::epoll_wait(m_epoll.get(), events, kMaxEvents, timeoutMs);
+    if (ready < 0 && errno != EINTR)
+        fail(std::string("epoll_wait: ") + std::strerror(errno));
+    for (int e = 0; e < ready && !m_failed; ++e) {
+        const std::size_t index = events[e].data.u64;
+        if (index == m_count) {
+            onTimer();
+            continue;
+        }
+        if (events[e].events & (EPOLLIN | EPOLLERR | EPOLLHUP))
+            onReadable(index);
+        if (!m_failed && (events[e].events & EPOLLOUT))
+            flush(index);
+    }
+}
+
+// ------------------------------------------------------------- receiving
+
+void LoadGenerator::onReadable(std::size_t receiver)
+{
+    Client& client = m_clients[receiver];
+    const ssize_t got = ::recv(client.fd.get(), client.in.data() + client.inLength,
+                               client.in.size() - client.inLength, 0);
+    if (got == 0) {
+        fail(client.uid + ": the server closed the connection");
+        return;
+    }
+    if (got < 0) {
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            fail(client.uid + ": recv: " + std::strerror(errno));
+        return;
+    }
+    client.inLength += static_cast<std::size_t>(got);
+    const std::size_t queuedBefore = client.out.size();
+    parseFrames(receiver, nowNs());
+    if (!m_failed && client.out.size() != queuedBefore)
+        flush(receiver);
+}
+
+// TCP cuts the stream anywhere: whole frames are handled, and a partial one
+// is moved to the front of the buffer to be completed by later reads.
+void LoadGenerator::parseFrames(std::size_t receiver, std::int64_t receivedAt)
+{
+    Client& client = m_clients[receiver];
+    std::size_t position = 0;
+    while (!m_failed && client.inLength - position >= 4) {
+        const std::uint32_t size = getU32(client.in.data() + position);
+        if (size > parlana::kMaxFrameBytes) {
+            protocolError(client.uid + ": frame of " + std::to_string(size) + " bytes announced", true);
+            return;
+        }
+        if (client.inLength - position - 4 < size)
+            break;
+        handleBody(receiver, client.in.data() + position + 4, size, receivedAt);
+        position += 4 + size;
+    }
+    if (position > 0) {
+        std::memmove(client.in.data(), client.in.data() + position, client.inLength - position);
+        client.inLength -= position;
+    }
+}
+
+// The server only ever sends packets holding exactly one string, so a body
+// whose string length does not fill it means the stream has lost its framing.
+void LoadGenerator::handleBody(std::size_t receiver, const char* body, std::uint32_t size,
+                               std::int64_t receivedAt)
+{
+    Client& client = m_clients[receiver];
+    if (size < 4 || getU32(body) != size - 4) {
+        protocolError(client.uid + ": packet of " + std::to_string(size) +
+                          " bytes does not hold exactly one string",
+                      true);
+        return;
+    }
+    const std::string_view text(body + 4, size - 4);
+    if (text.compare(0, parlana::kRosterToken.size(), parlana::kRosterToken) == 0)
+        handleRoster(client, text);
+    else if (text == parlana::kLimitToken)
+        fail(client.uid + ": refused, the server is full (is another client connected?)");
+    else if (text == parlana::kUidErrorToken)
+        fail(client.uid + ": refused, UID already in use (is another loadgen running?)");
+    else
+        handleChat(receiver, text, receivedAt);
+}
+
+void LoadGenerator::handleRoster(Client& client, std::string_view text)
+{
+    ++m_counters.rosters;
+    client.lastWasRoster = true;
+    if (!client.admitted && text.find("," + client.uid + ",") != std::string_view::npos)
+        client.admitted = true;
+}
+
+void LoadGenerator::handleChat(std::size_t receiver, std::string_view text, std::int64_t receivedAt)
+{
+    Client& client = m_clients[receiver];
+    if (!client.lastWasRoster)
+        protocolError(client.uid + ": chat packet not preceded by a roster packet", false);
+    client.lastWasRoster = false;
+    LineStamp stamp;
+    if (!parseLine(text, stamp) || stamp.sentAt > receivedAt) {
+        protocolError(client.uid + ": unexpected chat line \"" + std::string(text.substr(0, 60)) + "\"", false);
+        return;
+    }
+    std::uint64_t& expected = m_nextExpected[receiver * m_count + stamp.sender];
+    if (stamp.sequence != expected) {
+        ++m_counters.orderErrors;
+        if (m_counters.orderErrors <= kMaxReportedErrors) {
+            std::fprintf(stderr, "loadgen: order error: %s got line %llu of %s, expected %llu\n",
+                         client.uid.c_str(), static_cast<unsigned long long>(stamp.sequence),
+                         m_clients[stamp.sender].uid.c_str(), static_cast<unsigned long long>(expected));
+        }
+    }
+    expected = stamp.sequence + 1; // resynchronise so one fault is counted once
+    ++m_counters.deliveries;
+    m_latency.record(receivedAt - stamp.sentAt);
+    const bool inWindow = receivedAt <= m_loadEnd;
+    m_counters.windowDeliveries += inWindow ? 1 : 0;
+    if (stamp.sender != receiver)
+        return;
+    --client.inFlight;
+    m_counters.windowRelays += inWindow ? 1 : 0;
+    if (m_phase == Phase::Loading && m_options.rate <= 0)
+        queueLine(receiver);
+}
+
+/// Reads "UID: index sequence nanoseconds[ padding]" as written by queueLine.
+bool LoadGenerator::parseLine(std::string_view text, LineStamp& stamp) const
+{
+    const std::size_t colon = text.find(": ");
+    if (colon == std::string_view::npos)
+        return false;
+    const std::string_view uid = text.substr(0, colon);
+    text.remove_prefix(colon + 2);
+    std::uint64_t sentAt = 0;
+    if (!takeDecimal(text, stamp.sender) || !takeChar(text, ' ') || !takeDecimal(text, stamp.sequence) ||
+        !takeChar(text, ' ') || !takeDecimal(text, sentAt))
+        return false;
+    if (!text.empty() && text.front() != ' ')
+        return false;
+    stamp.sentAt = static_cast<std::int64_t>(sentAt);
+    return stamp.sender < m_count && uid == m_clients[stamp.sender].uid &&
+           stamp.sequence < m_clients[stamp.sender].sent;
+}
+
+// --------------------------------------------------------------- sending
+
+void LoadGenerator::onTimer()
+{
+    std::uint64_t expirations = 0;
+    if (::read(m_timer.get(), &expirations, sizeof expirations) != sizeof expirations)
+        return;
+    if (m_phase != Phase::Loading)
+        return;
+    // A late wake-up owes every tick it missed, so the offered rate holds.
+    std::vector<bool> touched(m_count, false);
+    for (std::uint64_t k = 0; k < expirations; ++k) {
+        const std::size_t sender = m_nextRateSender;
+        m_nextRateSender = (m_nextRateSender + 1) % m_count;
+        queueLine(sender);
+        touched[sender] = true;
+    }
+    for (std::size_t i = 0; i < m_count && !m_failed; ++i) {
+        if (touched[i])
+            flush(i);
+    }
+}
+
+/// Appends one framed chat line to the sender's output, stamped now.
+void LoadGenerator::queueLine(std::size_t sender)
+{
+    Client& client = m_clients[sender];
+    std::string& out = client.out;
+    const std::size_t frameStart = out.size();
+    out.append(8, '\0'); // body size and string length, filled in below
+    out += client.uid;
+    out += ": ";
+    const std::size_t textStart = out.size();
+    appendDecimal(out, sender);
+    out += ' ';
+    appendDecimal(out, client.sent);
+    out += ' ';
+    appendDecimal(out, static_cast<std::uint64_t>(nowNs()));
+    const std::size_t textLength = out.size() - textStart;
+    const auto wanted = static_cast<std::size_t>(m_options.textBytes);
+    if (wanted > textLength + 1) {
+        out += ' ';
+        out.append(wanted - textLength - 1, 'x');
+    }
+    const auto lineLength = static_cast<std::uint32_t>(out.size() - frameStart - 8);
+    std::string header;
+    putU32(header, 4 + lineLength);
+    putU32(header, lineLength);
+    out.replace(frameStart, 8, header);
+    ++client.sent;
+    ++client.inFlight;
+    ++m_counters.linesSent;
+}
+
+// What the kernel does not take now stays queued and goes out when the
+// socket reports it is writable again.
+void LoadGenerator::flush(std::size_t index)
+{
+    Client& client = m_clients[index];
+    while (client.outPosition < client.out.size()) {
+        const ssize_t sent = ::send(client.fd.get(), client.out.data() + client.outPosition,
+                                    client.out.size() - client.outPosition, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                watchWrites(index, true);
+                return;
+            }
+            if (errno == EINTR)
+                continue;
+            fail(client.uid + ": send: " + std::strerror(errno));
+            return;
+        }
+        client.outPosition += static_cast<std::size_t>(sent);
+    }
+    client.out.clear();
+    client.outPosition = 0;
+    watchWrites(index, false);
+}
+
+void LoadGenerator::watchWrites(std::size_t index, bool on)
+{
+    Client& client = m_clients[index];
+    if (client.watchingWrites == on)
+        return;
+    epoll_event event{};
+    event.events = EPOLLIN | (on ? EPOLLOUT : 0u);
+    event.data.u64 = index;
+    if (::epoll_ctl(m_epoll.get(), EPOLL_CTL_MOD, client.fd.get(), &event) != 0)
+        fail(std::string("epoll_ctl: ") + std::strerror(errno));
+    client.watchingWrites = on;
+}
+
+// -------------------------------------------------------------- reporting
+
+void LoadGenerator::fail(const std::string& message)
+{
+    if (!m_failed)
+        std::fprintf(stderr, "loadgen: %s\n", message.c_str());
+    m_failed = true;
+}
+
+void LoadGenerator::protocolError(const std::string& message, bool framingLost)
+{
+    ++m_counters.protocolErrors;
+    if (m_counters.protocolErrors <= kMaxReportedErrors)
+        std::fprintf(stderr, "loadgen: protocol error: %s\n", message.c_str());
+    // Without framing nothing further on the stream can be trusted.
+    if (framingLost)
+        m_failed = true;
+}
+
+void LoadGenerator::printLatency() const
+{
+    std::printf("latency         p50 %.1f us, p99 %.1f us, max %.1f us (%llu samples, at every receiver)\n",
+                static_cast<double>(m_latency.percentile(0.50)) / 1e3,
+                static_cast<double>(m_latency.percentile(0.99)) / 1e3,
+                static_cast<double>(m_latency.max()) / 1e3,
+                static_cast<unsigned long long>(m_latency.samples()));
+}
+
+void LoadGenerator::printMemory() const
+{
+    if (m_options.serverPid == 0)
+        return;
+    if (!m_rssBaseline || !m_rssJoined) {
+        std::printf("server VmRSS    unreadable for pid %ld\n", m_options.serverPid);
+        return;
+    }
+    const auto perClient = [&](long kib) {
+        return static_cast<double>(kib - *m_rssBaseline) / static_cast<double>(m_count);
+    };
+    std::printf("server VmRSS    %ld KiB before joining, %ld KiB with %zu idle clients (%.1f KiB/client)",
+                *m_rssBaseline, *m_rssJoined, m_count, perClient(*m_rssJoined));
+    if (m_rssAfter)
+        std::printf(", %ld KiB at rest after the load (%.1f KiB/client)", *m_rssAfter, perClient(*m_rssAfter));
+    std::printf("\n");
+}
+
+void LoadGenerator::printReport() const
+{
+    if (m_options.rate > 0)
+        std::printf("mode            fixed rate, %.0f lines/s in total\n", m_options.rate);
+    else
+        std::printf("mode            saturation, window %d lines per client\n", m_options.window);
+    std::printf("clients         %zu on 127.0.0.1:%d, text padded to %d bytes\n", m_count, m_options.port,
+                m_options.textBytes);
+    if (m_loadStart != 0)
+        printLoad();
+    printMemory();
+    std::printf("result          %s\n", clean() ? "OK" : "FAILED");
+}
+
+void LoadGenerator::printLoad() const
+{
+    const double seconds = static_cast<double>(m_loadStopped - m_loadStart) / 1e9;
+    const auto perSecond = [&](std::uint64_t n) { return seconds > 0 ? static_cast<double>(n) / seconds : 0.0; };
+    std::printf("load            %.2f s, %llu lines sent\n", seconds,
+                static_cast<unsigned long long>(m_counters.linesSent));
+    std::printf("relays/s        %.0f\n", perSecond(m_counters.windowRelays));
+    std::printf("deliveries/s    %.0f\n", perSecond(m_counters.windowDeliveries));
+    printLatency();
+    std::printf("order errors    %llu\n", static_cast<unsigned long long>(m_counters.orderErrors));
+    std::printf("protocol errors %llu\n", static_cast<unsigned long long>(m_counters.protocolErrors));
+    std::printf("lost lines      %llu\n", static_cast<unsigned long long>(m_lostLines));
+}
+
+bool LoadGenerator::clean() const
+{
+    return !m_failed && m_counters.orderErrors == 0 && m_counters.protocolErrors == 0 && m_lostLines == 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ::signal(SIGPIPE, SIG_IGN);
+    const std::optional<Options> options = parseOptions(argc, argv);
+    if (!options) {
+        printUsage(stderr);
+        return 2;
+    }
+    LoadGenerator generator(*options);
+    return generator.run();
+}
