@@ -1,0 +1,265 @@
+#include "Chat_RECV.hpp"
+#include "widgets_canvas.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using Roster = std::vector<sf::Text>;
+
+Roster makeRoster(const std::vector<std::pair<std::string, sf::Color>>& uids) {
+    Roster roster;
+    for (const auto& [uid, colour] : uids) {
+        sf::Text entry(uid, testFont(), 15);
+        entry.setFillColor(colour);
+        roster.push_back(entry);
+    }
+    return roster;
+}
+
+std::vector<sf::Color> mentionsFound(const std::string& text, const Roster& roster) {
+    Chat_RECV pane(testFont());
+    pane.insert_msg("bob: " + text);
+    pane.assignUIDreference(roster);
+    return pane.getMessages().front().getReferenceColors();
+}
+
+float newestTop(const Chat_RECV& pane) {
+    return pane.getMessages().back().getXY().y;
+}
+
+// The mention rule judged by hand, independently of any pattern engine.
+bool mentionedIn(const std::string& piece, const std::string& uid) {
+    const std::string needle = "@" + uid;
+    const auto endsHere = [&](std::size_t k) {
+        return k == piece.size() || std::isspace(static_cast<unsigned char>(piece[k]));
+    };
+    for (std::size_t at = piece.find(needle); at != std::string::npos;
+         at = piece.find(needle, at + 1)) {
+        const std::size_t k = at + needle.size();
+        if (endsHere(k) ||
+            (k < piece.size() && std::ispunct(static_cast<unsigned char>(piece[k])) && endsHere(k + 1))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+TEST(MessagePane, StacksLinesRowByRow) {
+    Chat_RECV pane(testFont());
+    pane.insert_msg("alice: one");
+    EXPECT_EQ(pane.getMessages()[0].getUIDxy(), sf::Vector2f(250.f, 100.f));
+    pane.insert_msg("bob: two");
+    EXPECT_EQ(pane.getMessages()[1].getUIDxy(), sf::Vector2f(250.f, 120.f));
+    pane.insert_msg("carol: " + std::string(90, 'w'));
+    pane.insert_msg("dave: after the wrapped line");
+    EXPECT_EQ(pane.getMessages()[3].getUIDxy(), sf::Vector2f(250.f, 180.f));
+    EXPECT_EQ(pane.getRowCount(), 5);
+}
+
+TEST(MessagePane, ScrollsOneRowPerStepAtTheTwentyFourthRow) {
+    Canvas canvas;
+    Chat_RECV pane(testFont());
+    for (int i = 0; i < 23; ++i) {
+        pane.insert_msg("u" + std::to_string(i) + ": line");
+    }
+    pane.draw(canvas.window, {});
+    EXPECT_EQ(newestTop(pane), 540.f) << "23 rows fit without scrolling";
+
+    pane.insert_msg("late: line");
+    EXPECT_EQ(newestTop(pane), 560.f) << "inserting never scrolls";
+    EXPECT_EQ(pane.getRowCount(), 24);
+    pane.draw(canvas.window, {});
+    EXPECT_EQ(pane.getRowCount(), 23);
+    EXPECT_EQ(newestTop(pane), 540.f);
+    ASSERT_EQ(pane.getMessages().size(), 24u) << "the emptied line stays until the next step";
+    EXPECT_TRUE(pane.getMessages()[0].isEmpty());
+
+    // The next step removes it without using up its index, then scrolls.
+    pane.insert_msg("later: line");
+    pane.draw(canvas.window, {});
+    ASSERT_EQ(pane.getMessages().size(), 24u);
+    EXPECT_TRUE(pane.getMessages()[0].isEmpty());
+    EXPECT_EQ(pane.getMessages()[1].getUID(), "u2");
+    EXPECT_EQ(pane.getMessages()[1].getUIDxy().y, 100.f);
+    EXPECT_EQ(newestTop(pane), 540.f);
+}
+
+TEST(MessagePane, WrappedLineAtTheBottomAndAtTheTop) {
+    Canvas canvas;
+    Chat_RECV pane(testFont());
+    pane.insert_msg("first: " + std::string(80, 'f'));
+    for (int i = 0; i < 21; ++i) {
+        pane.insert_msg("u" + std::to_string(i) + ": line");
+    }
+    pane.draw(canvas.window, {});
+    ASSERT_EQ(pane.getRowCount(), 23);
+
+    pane.insert_msg("last: " + std::string(80, 'l'));
+    EXPECT_EQ(pane.getRowCount(), 25);
+    pane.draw(canvas.window, {});
+    EXPECT_EQ(pane.getRowCount(), 23);
+    EXPECT_EQ(newestTop(pane), 540.f) << "the second row of the new line ends the pane";
+
+    // Two steps took both rows of the wrapped first line, one at a time.
+    EXPECT_TRUE(pane.getMessages()[0].isEmpty());
+    EXPECT_EQ(pane.getMessages()[1].getUIDxy().y, 100.f);
+}
+
+TEST(MessagePane, WrappedLineLosesItsSenderRowFirst) {
+    Canvas canvas;
+    Chat_RECV pane(testFont());
+    pane.insert_msg("bob: @alice " + std::string(80, 'b'));
+    for (int i = 0; i < 22; ++i) {
+        pane.insert_msg("u" + std::to_string(i) + ": line");
+    }
+    pane.assignUIDreference(makeRoster({{"alice", sf::Color::Red}}));
+    pane.setMSGcolor();
+    pane.draw(canvas.window, {});
+    ASSERT_EQ(pane.getRowCount(), 23);
+
+    const MultipartText& top = pane.getMessages()[0];
+    EXPECT_FALSE(top.hasUIDpiece());
+    ASSERT_EQ(top.getText().size(), 1u);
+    EXPECT_EQ(top.getText()[0].getPosition().y, 100.f);
+    EXPECT_EQ(top.getText()[0].getFillColor(), sf::Color::Red);
+
+    pane.insert_msg("next: line");
+    pane.draw(canvas.window, {});
+    EXPECT_TRUE(pane.getMessages()[0].isEmpty()) << "the continuation leaves at the next step";
+}
+
+TEST(MessagePane, ColoursSendersFromTheRoster) {
+    Chat_RECV pane(testFont());
+    pane.insert_msg("alice: hi");
+    pane.insert_msg("carol: hi");
+    Roster roster = makeRoster({{"alice", sf::Color::Red}, {"bob", sf::Color::Blue}});
+    pane.assignMSGcolors(roster);
+    EXPECT_EQ(pane.getMessages()[0].getText()[0].getFillColor(), sf::Color::Red);
+    EXPECT_EQ(pane.getMessages()[1].getText()[0].getFillColor(), sf::Color::White);
+
+    Roster withoutAlice = makeRoster({{"bob", sf::Color::Blue}});
+    pane.assignMSGcolors(withoutAlice);
+    EXPECT_EQ(pane.getMessages()[0].getText()[0].getFillColor(), sf::Color::Red)
+        << "a sender who left keeps the last colour";
+}
+
+TEST(MessagePane, MentionRule) {
+    const Roster alice = makeRoster({{"alice", sf::Color::Red}});
+    const std::vector<sf::Color> red{sf::Color::Red};
+    for (const char* text : {"@alice hi", "@alice, hi", "hi @alice", "hi @alice!", "hi x@alice"}) {
+        EXPECT_EQ(mentionsFound(text, alice), red) << text;
+    }
+    for (const char* text : {"@alice!! hi", "@alicex", "@Alice hi", "alice hi", "@alice-x"}) {
+        EXPECT_TRUE(mentionsFound(text, alice).empty()) << text;
+    }
+
+    // Within a piece colours follow roster order, not the order in the text.
+    const Roster two = makeRoster({{"alice", sf::Color::Red}, {"carol", sf::Color::Blue}});
+    EXPECT_EQ(mentionsFound("@carol and @alice", two),
+              (std::vector<sf::Color>{sf::Color::Red, sf::Color::Blue}));
+}
+
+TEST(MessagePane, UIDsAreMatchedLiterally) {
+    const Roster odd = makeRoster(
+        {{"(a+)+", sf::Color::Red}, {"a.b", sf::Color::Blue}, {"[x", sf::Color::Green}, {"a\\", sf::Color::Cyan}});
+    EXPECT_TRUE(mentionsFound("@" + std::string(26, 'a') + "b @axb", odd).empty());
+    EXPECT_EQ(mentionsFound("@(a+)+ @a.b! @[x @a\\", odd),
+              (std::vector<sf::Color>{sf::Color::Red, sf::Color::Blue, sf::Color::Green, sf::Color::Cyan}));
+}
+
+TEST(MessagePane, MentionsFollowRosterChanges) {
+    Chat_RECV pane(testFont());
+    pane.insert_msg("bob: hello @carol");
+    const Roster without = makeRoster({{"bob", sf::Color::Blue}});
+    const Roster with = makeRoster({{"bob", sf::Color::Blue}, {"carol", sf::Color::Green}});
+    pane.assignUIDreference(without);
+    EXPECT_TRUE(pane.getMessages()[0].getReferenceColors().empty());
+    pane.assignUIDreference(with);
+    EXPECT_EQ(pane.getMessages()[0].getReferenceColors(), std::vector<sf::Color>{sf::Color::Green})
+        << "a UID that joins later is found in old lines";
+
+    pane.assignUIDreference(without);
+    pane.insert_msg("bob: again @carol");
+    pane.assignUIDreference(with);
+    EXPECT_EQ(pane.getMessages()[1].getReferenceColors(), std::vector<sf::Color>{sf::Color::Green})
+        << "a UID that left and came back is still found";
+}
+
+// Scans are cached per UID and per line; the colours recorded must still be
+// exactly those of judging every piece against every roster UID every frame.
+TEST(MessagePane, CachedScansRecordWhatAFullScanWould) {
+    const std::vector<std::pair<std::string, sf::Color>> everyone{
+        {"alice", sf::Color::Red},  {"al", sf::Color::Blue},    {"a.b", sf::Color::Green},
+        {"(a+)+", sf::Color::Cyan}, {"bob", sf::Color::Yellow}, {"x[", sf::Color::Magenta}};
+    const std::vector<std::string> words{"@alice", "@al,",  "@a.b!", "@axb", "@(a+)+", "@bob",
+                                         "@x[",    "@bob!!", "hi",   "@alicex", "?!"};
+    std::mt19937 random(7);
+    const auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+
+    Canvas canvas;
+    Chat_RECV pane(testFont());
+    std::vector<std::vector<sf::Color>> expected;
+    Roster roster;
+    for (int frame = 0; frame < 400; ++frame) {
+        if (pick(10) == 0) {
+            std::vector<std::pair<std::string, sf::Color>> present;
+            for (const auto& uid : everyone) {
+                if (pick(2) == 0) {
+                    present.push_back(uid);
+                }
+            }
+            roster = makeRoster(present);
+        }
+        if (pick(3) == 0) {
+            std::string text = everyone[pick(everyone.size())].first + ":";
+            for (std::size_t n = 1 + pick(12); n > 0; --n) {
+                text += " " + words[pick(words.size())];
+            }
+            pane.insert_msg(text);
+            expected.emplace_back();
+        }
+        pane.assignUIDreference(roster);
+        pane.draw(canvas.window, {});
+        expected.erase(expected.begin(),
+                       expected.begin() + static_cast<long>(expected.size() - pane.getMessages().size()));
+
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            for (const sf::Text& piece : pane.getMessages()[i].getText()) {
+                for (const sf::Text& entry : roster) {
+                    const sf::Color colour = entry.getFillColor();
+                    if (mentionedIn(piece.getString().toAnsiString(), entry.getString().toAnsiString()) &&
+                        std::find(expected[i].begin(), expected[i].end(), colour) == expected[i].end()) {
+                        expected[i].push_back(colour);
+                    }
+                }
+            }
+            ASSERT_EQ(pane.getMessages()[i].getReferenceColors(), expected[i]) << "frame " << frame;
+        }
+    }
+}
+
+TEST(MessagePane, DrawsFrameAndSenderColour) {
+    Canvas canvas;
+    Chat_RECV pane(testFont());
+    pane.insert_msg("alice: hello");
+    Roster roster = makeRoster({{"alice", sf::Color(40, 200, 90)}});
+    pane.assignMSGcolors(roster);
+    const sf::Image image = canvas.render(pane, std::map<std::string, sf::Color>{});
+
+    EXPECT_EQ(image.getPixel(600, 79), sf::Color::White) << "top outline";
+    EXPECT_EQ(image.getPixel(219, 300), sf::Color::White) << "left outline";
+    EXPECT_EQ(image.getPixel(995, 300), sf::Color::White) << "right outline";
+    EXPECT_EQ(image.getPixel(600, 580), sf::Color::White) << "bottom outline";
+    EXPECT_EQ(image.getPixel(600, 300), sf::Color::Black);
+    EXPECT_TRUE(anyPixel(image, {250.f, 100.f, 45.f, 20.f}, sf::Color(40, 200, 90)));
+    EXPECT_TRUE(anyPixel(image, {300.f, 100.f, 50.f, 20.f}, sf::Color::White));
+}
