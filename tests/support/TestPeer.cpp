@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <dirent.h>
+#include <fstream>
 #include <stdexcept>
 
 namespace testing_support {
@@ -211,6 +213,39 @@ std::optional<std::string> ServerProcess::line(Millis timeout)
             return std::nullopt;
         m_pending.append(buffer, static_cast<std::size_t>(n));
     }
+}
+
+std::string ServerProcess::drain()
+{
+    std::string lines;
+    while (const auto text = line(Millis(0)))
+        lines += *text + "\n";
+    return lines;
+}
+
+long ServerProcess::residentKiB() const
+{
+    std::ifstream status("/proc/" + std::to_string(m_pid) + "/status");
+    for (std::string key; status >> key;) {
+        if (key == "VmRSS:") {
+            long kib = 0;
+            status >> kib;
+            return kib;
+        }
+    }
+    return -1;
+}
+
+int ServerProcess::openFds() const
+{
+    int count = 0;
+    const std::string path = "/proc/" + std::to_string(m_pid) + "/fd";
+    if (DIR* dir = ::opendir(path.c_str())) {
+        while (const dirent* entry = ::readdir(dir))
+            count += entry->d_name[0] != '.';
+        ::closedir(dir);
+    }
+    return count;
 }
 
 bool ServerProcess::waitFor(const std::string& wanted, Millis timeout)

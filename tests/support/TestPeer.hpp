@@ -68,6 +68,12 @@ public:
     std::optional<std::string> line(Millis timeout = Millis(5000));
     /// Reads lines until one equals `wanted`; false when it did not come in time.
     bool waitFor(const std::string& wanted, Millis timeout = Millis(8000));
+    /// Discards whatever the console has printed so far, so a long run never
+    /// blocks the server on a full pipe. Returns the lines discarded.
+    std::string drain();
+    /// Resident memory in KiB and open descriptors, read from /proc.
+    long residentKiB() const;
+    int openFds() const;
     /// Waits for the process to end by itself; its exit status, or -1.
     int exitStatus(Millis timeout = Millis(5000));
     bool alive();
