@@ -24,6 +24,7 @@
 #include <signal.h>
 #include <sys/epoll.h>
 #include <sys/socket.h>
+#include <sys/resource.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
 
@@ -37,7 +38,9 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <iterator>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -283,6 +286,62 @@ std::optional<long> residentKiB(long pid)
     return std::nullopt;
 }
 
+/// CPU time used so far, in seconds: by the server (if its PID is known), by
+/// this process, and by the whole machine. The difference between the load's
+/// two samples shows whether the server, the load generator or some other
+/// process was the bottleneck on a shared machine.
+struct CpuSample {
+    double server = 0;
+    double self = 0;
+    double machine = 0;
+
+    static CpuSample take(long serverPid)
+    {
+        const double tick = 1.0 / static_cast<double>(::sysconf(_SC_CLK_TCK));
+        CpuSample sample;
+        if (serverPid != 0)
+            sample.server = static_cast<double>(serverTicks(serverPid)) * tick;
+        rusage usage{};
+        ::getrusage(RUSAGE_SELF, &usage);
+        sample.self = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                      static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        sample.machine = static_cast<double>(machineBusyTicks()) * tick;
+        return sample;
+    }
+
+private:
+    /// utime + stime, fields 14 and 15 of /proc/PID/stat (after the command).
+    static long long serverTicks(long pid)
+    {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        const std::size_t close = text.rfind(')');
+        if (close == std::string::npos)
+            return 0;
+        std::istringstream fields(text.substr(close + 2));
+        std::string field;
+        long long utime = 0;
+        long long stime = 0;
+        for (int index = 3; fields >> field && index <= 15; ++index) {
+            if (index == 14)
+                utime = std::atoll(field.c_str());
+            if (index == 15)
+                stime = std::atoll(field.c_str());
+        }
+        return utime + stime;
+    }
+
+    /// Every non-idle tick of every core, from the first line of /proc/stat.
+    static long long machineBusyTicks()
+    {
+        std::ifstream stat("/proc/stat");
+        std::string cpu;
+        long long user = 0, nice = 0, system = 0, idle = 0, iowait = 0, irq = 0, softirq = 0, steal = 0;
+        stat >> cpu >> user >> nice >> system >> idle >> iowait >> irq >> softirq >> steal;
+        return user + nice + system + irq + softirq + steal;
+    }
+};
+
 // ---------------------------------------------------------------- sockets
 
 /// Owns one file descriptor.
@@ -408,6 +467,7 @@ private:
     void printLoad() const;
     void printMemory() const;
     void printLatency() const;
+    void printCpu() const;
 
     Options m_options;
     std::size_t m_count;
@@ -421,6 +481,8 @@ private:
     std::int64_t m_loadStart = 0;
     std::int64_t m_loadEnd = 0;
     std::int64_t m_loadStopped = 0; ///< earlier than m_loadEnd if the run failed
+    CpuSample m_cpuAtStart;
+    CpuSample m_cpuAtStop;
     std::uint64_t m_lostLines = 0;
     Counters m_counters;
     LatencyHistogram m_latency;
@@ -515,6 +577,7 @@ void LoadGenerator::startLoad()
 {
     m_phase = Phase::Loading;
     m_loadStart = nowNs();
+    m_cpuAtStart = CpuSample::take(m_options.serverPid);
     m_loadEnd = m_loadStart + static_cast<std::int64_t>(m_options.durationSeconds * 1e9);
     if (m_options.rate > 0) {
         m_timer = UniqueFd(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC));
@@ -550,6 +613,7 @@ void LoadGenerator::loadAndDrain()
             pump(static_cast<int>(std::min<std::int64_t>(left / 1'000'000 + 1, 100)));
     }
     m_loadStopped = std::min(nowNs(), m_loadEnd);
+    m_cpuAtStop = CpuSample::take(m_options.serverPid);
     m_timer.reset();
     const std::int64_t drainDeadline = nowNs() + kDrainTimeoutNs;
     while (!m_failed && m_counters.deliveries < expectedDeliveries()) {
@@ -880,6 +944,25 @@ void LoadGenerator::printLoad() const
     std::printf("order errors    %llu\n", static_cast<unsigned long long>(m_counters.orderErrors));
     std::printf("protocol errors %llu\n", static_cast<unsigned long long>(m_counters.protocolErrors));
     std::printf("lost lines      %llu\n", static_cast<unsigned long long>(m_lostLines));
+    printCpu();
+}
+
+void LoadGenerator::printCpu() const
+{
+    const double seconds = static_cast<double>(m_loadStopped - m_loadStart) / 1e9;
+    if (seconds <= 0)
+        return;
+    const auto percent = [&](double used) { return 100.0 * used / seconds; };
+    const double server = m_cpuAtStop.server - m_cpuAtStart.server;
+    const double self = m_cpuAtStop.self - m_cpuAtStart.self;
+    const double machine = m_cpuAtStop.machine - m_cpuAtStart.machine;
+    std::printf("cpu, %% of core ");
+    if (m_options.serverPid != 0)
+        std::printf("server %.0f, loadgen %.0f, everything else %.0f\n", percent(server), percent(self),
+                    percent(std::max(0.0, machine - server - self)));
+    else
+        std::printf("loadgen %.0f, everything else with the server %.0f\n", percent(self),
+                    percent(std::max(0.0, machine - self)));
 }
 
 bool LoadGenerator::clean() const
