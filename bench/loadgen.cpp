@@ -269,7 +269,6 @@ struct Counters {
     std::uint64_t deliveries = 0;         ///< every chat packet of ours received
     std::uint64_t windowDeliveries = 0;   ///< those received before the load stopped
     std::uint64_t windowRelays = 0;       ///< own lines back to their sender, same window
-    std::uint64_t rosters = 0;
     std::uint64_t orderErrors = 0;
     std::uint64_t protocolErrors = 0;
 };
@@ -420,7 +419,6 @@ struct Client {
     bool admitted = false;
     bool lastWasRoster = false;
     std::uint64_t sent = 0;     ///< next sequence number to send
-    std::uint64_t inFlight = 0; ///< own lines sent and not yet back
 };
 
 /// What one chat line of ours carries.
@@ -722,7 +720,6 @@ void LoadGenerator::handleBody(std::size_t receiver, const char* body, std::uint
 
 void LoadGenerator::handleRoster(Client& client, std::string_view text)
 {
-    ++m_counters.rosters;
     client.lastWasRoster = true;
     if (!client.admitted && text.find("," + client.uid + ",") != std::string_view::npos)
         client.admitted = true;
@@ -755,7 +752,6 @@ void LoadGenerator::handleChat(std::size_t receiver, std::string_view text, std:
     m_counters.windowDeliveries += inWindow ? 1 : 0;
     if (stamp.sender != receiver)
         return;
-    --client.inFlight;
     m_counters.windowRelays += inWindow ? 1 : 0;
     if (m_phase == Phase::Loading && m_options.rate <= 0)
         queueLine(receiver);
@@ -830,7 +826,6 @@ void LoadGenerator::queueLine(std::size_t sender)
     putU32(header, lineLength);
     out.replace(frameStart, 8, header);
     ++client.sent;
-    ++client.inFlight;
     ++m_counters.linesSent;
 }
 
