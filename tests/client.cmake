@@ -5,3 +5,24 @@ add_executable(client_tests
   ${CMAKE_CURRENT_LIST_DIR}/client_link_test.cpp)
 target_link_libraries(client_tests PRIVATE client_app GTest::gtest_main)
 gtest_discover_tests(client_tests DISCOVERY_TIMEOUT 60)
+
+# End to end: the real server and client processes on a private Xvfb display,
+# driven with xdotool. Needs Xvfb, xdotool and xwd (scripts/install-deps).
+find_package(Python3 COMPONENTS Interpreter QUIET)
+if(Python3_Interpreter_FOUND)
+  set(client_e2e_flags "")
+  if(PARLANA_SANITIZE)
+    set(client_e2e_flags --sanitized)
+  endif()
+  add_test(NAME client_e2e
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/e2e_client.py
+      $<TARGET_FILE:server> $<TARGET_FILE:client> ${PROJECT_SOURCE_DIR} ${client_e2e_flags})
+  # The clients draw without a frame limit; sharing the cores with other
+  # tests only makes every bounded wait tighter.
+  set_tests_properties(client_e2e PROPERTIES
+    TIMEOUT 180
+    RUN_SERIAL TRUE
+    ENVIRONMENT "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")
+else()
+  message(WARNING "python3 not found: the client end-to-end test is not registered")
+endif()
