@@ -1,0 +1,235 @@
+// Chat line split and wrap, and the message pane's mention matcher and
+// scrolling, with arbitrary roster UIDs (pattern metacharacters included)
+// and arbitrary line texts. Every result is compared with a plain reading
+// of the rules:
+//   - a line is cut after its first ":"; a message over 70 bytes is wrapped
+//     once, the continuation starting with a space;
+//   - a piece mentions UID u when it holds "@u" literally, then at most one
+//     C-locale punctuation character, then white space or the piece's end;
+//     mention colours accumulate per line, piece by piece, in roster order;
+//   - a sender piece takes the colour of the last roster entry naming it;
+//   - the pane's row count is the rows its lines still hold, and rows stand
+//     20 px apart from y = 100 down.
+//
+// Input: steps, each an opcode byte and its operands.
+
+#include "fuzz_support.hpp"
+#include "offscreen.hpp"
+
+#include <Chat_RECV.hpp>
+#include <MultipartText.hpp>
+
+#include <algorithm>
+#include <cctype>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kWrap = 70;
+
+struct Rules {
+    std::vector<std::string> pieces;
+    int rows;
+};
+
+Rules splitByRules(const std::string& line)
+{
+    const std::size_t colon = line.find(':');
+    const std::string head = colon == std::string::npos ? "" : line.substr(0, colon + 1);
+    const std::string message = colon == std::string::npos ? line : line.substr(colon + 1);
+    if (message.size() > kWrap)
+        return {{head, message.substr(0, kWrap), " " + message.substr(kWrap)}, 2};
+    return {{head, message}, 1};
+}
+
+bool isPunct(char c) { return std::ispunct(static_cast<unsigned char>(c)) != 0; }
+bool isSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+bool mentions(const std::string& piece, const std::string& uid)
+{
+    const std::string needle = "@" + uid;
+    for (std::size_t at = piece.find(needle); at != std::string::npos; at = piece.find(needle, at + 1)) {
+        std::size_t next = at + needle.size();
+        if (next == piece.size() || isSpace(piece[next]))
+            return true;
+        if (isPunct(piece[next]) && (next + 1 == piece.size() || isSpace(piece[next + 1])))
+            return true;
+    }
+    return false;
+}
+
+std::vector<std::string> shownPieces(const MultipartText& line)
+{
+    std::vector<std::string> shown;
+    for (const sf::Text& piece : line.getText())
+        shown.push_back(piece.getString().toAnsiString());
+    return shown;
+}
+
+void checkLine(const std::string& text)
+{
+    const Rules rules = splitByRules(text);
+    MultipartText line(text, fuzz::font(), sf::Color::Red);
+    std::vector<std::string> expected;
+    for (const std::string& piece : rules.pieces)
+        expected.push_back(fuzz::asShown(piece));
+    FUZZ_CHECK(shownPieces(line) == expected, "line not cut and wrapped by the rules");
+    FUZZ_CHECK(line.getPieceStrings() == expected, "cached piece bytes differ from the pieces");
+    FUZZ_CHECK(line.getSize() == rules.rows, "row count of a line");
+    std::string uid = expected.front();
+    if (!uid.empty())
+        uid.pop_back();
+    FUZZ_CHECK(line.getUID() == uid, "getUID is not the sender piece less its colon");
+
+    line.setPosition(250, 100);
+    const auto& texts = line.getText();
+    FUZZ_CHECK(texts[0].getPosition() == sf::Vector2f(250, 100), "sender piece misplaced");
+    FUZZ_CHECK(texts[1].getPosition().y == 100, "message piece off its row");
+    if (texts.size() == 3)
+        FUZZ_CHECK(texts[2].getPosition() == texts[1].getPosition() + sf::Vector2f(0, 20),
+                   "continuation not right under the message");
+    for (int row = rules.rows; row > 0; --row) {
+        FUZZ_CHECK(!line.isEmpty(), "line emptied before its last row went");
+        line.pop_head();
+    }
+    FUZZ_CHECK(line.isEmpty() && line.getUID().empty(), "line not empty after its rows went");
+}
+
+/// What the pane should hold, line by line, besides its own pieces.
+struct Expected {
+    std::vector<sf::Color> references;
+};
+
+int rowsHeld(const MultipartText& line)
+{
+    return line.getText().size() == 3 ? 2 : (line.isEmpty() ? 0 : 1);
+}
+
+class PaneCheck {
+public:
+    PaneCheck() : pane(fuzz::font()) {}
+
+    void insert(const std::string& text)
+    {
+        checkLine(text);
+        pane.insert_msg(text);
+        model.push_back({});
+        checkLayout();
+    }
+
+    void scanMentions()
+    {
+        pane.assignUIDreference(roster);
+        const auto& lines = pane.getMessages();
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            for (const std::string& piece : lines[i].getPieceStrings())
+                for (const sf::Text& entry : roster)
+                    if (mentions(piece, entry.getString().toAnsiString()) &&
+                        std::find(model[i].references.begin(), model[i].references.end(),
+                                  entry.getFillColor()) == model[i].references.end())
+                        model[i].references.push_back(entry.getFillColor());
+            FUZZ_CHECK(lines[i].getReferenceColors() == model[i].references, "mention colours differ from the rule");
+        }
+    }
+
+    void colourSenders()
+    {
+        pane.assignMSGcolors(roster);
+        for (const MultipartText& line : pane.getMessages()) {
+            if (!line.hasUIDpiece())
+                continue;
+            const sf::Text* match = nullptr;
+            for (const sf::Text& entry : roster)
+                if (entry.getString().toAnsiString() == line.getUID())
+                    match = &entry;
+            if (match != nullptr)
+                FUZZ_CHECK(line.getText().front().getFillColor() == match->getFillColor(), "sender colour");
+        }
+    }
+
+    void draw()
+    {
+        const std::size_t before = pane.getMessages().size();
+        pane.draw(fuzz::window(), {});
+        const std::size_t gone = before - pane.getMessages().size();
+        model.erase(model.begin(), model.begin() + static_cast<std::ptrdiff_t>(gone));
+        checkLayout();
+    }
+
+    /// Enough draws scroll every over-full pane back to 23 rows: each draw
+    /// scrolls at least one row while there are lines below the first.
+    void settle()
+    {
+        for (std::size_t i = 0; i <= 2 * pane.getMessages().size() + 2 && pane.getRowCount() > 23; ++i)
+            draw();
+        FUZZ_CHECK(pane.getRowCount() <= 23, "pane still over-full after repeated draws");
+    }
+
+    void setRoster(std::vector<std::string> uids, std::uint8_t colourSeed)
+    {
+        roster.clear();
+        for (std::size_t i = 0; i < uids.size(); ++i) {
+            sf::Text entry(uids[i], fuzz::font(), 15);
+            // Colours may repeat on purpose: a repeated colour is kept once.
+            entry.setFillColor(sf::Color(static_cast<sf::Uint8>(colourSeed + (i % 3)), 200, 100));
+            roster.push_back(entry);
+        }
+    }
+
+    void step() { pane.setMSGcolor(); }
+
+private:
+    void checkLayout()
+    {
+        int rows = 0;
+        for (const MultipartText& line : pane.getMessages()) {
+            if (!line.isEmpty())
+                FUZZ_CHECK(line.getText().front().getPosition().y == 100.f + 20.f * static_cast<float>(rows),
+                           "a line does not stand right below the rows before it");
+            rows += rowsHeld(line);
+        }
+        FUZZ_CHECK(pane.getRowCount() == rows, "row count differs from the rows the lines hold");
+        FUZZ_CHECK(model.size() == pane.getMessages().size(), "lines lost or gained");
+    }
+
+    Chat_RECV pane;
+    std::vector<sf::Text> roster;
+    std::vector<Expected> model;
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    fuzz::window();
+    fuzz::ByteSource in(data, size);
+    PaneCheck pane;
+    while (!in.empty()) {
+        switch (in.byte() % 6) {
+        case 0:
+        case 1:
+            pane.insert(in.longString(0x10000));
+            break;
+        case 2: {
+            std::vector<std::string> uids(in.byte() % 6);
+            for (std::string& uid : uids)
+                uid = in.shortString(12);
+            pane.setRoster(uids, in.byte());
+            break;
+        }
+        case 3:
+            pane.scanMentions();
+            pane.colourSenders();
+            break;
+        case 4:
+            pane.draw();
+            break;
+        case 5:
+            pane.step();
+            break;
+        }
+    }
+    pane.scanMentions();
+    pane.settle();
+    return 0;
+}

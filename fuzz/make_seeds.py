@@ -1,0 +1,104 @@
+#!/usr/bin/env python3
+"""Writes the committed seed corpora (fuzz/corpus/<target>/), one file per
+seed, in each target's input layout. Rerun after changing a layout."""
+
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROSTER, UID_ERROR, LIMIT = b"$%$uids$%$", b"$%$uid_error$%$", b"$%$limit_reached$%$"
+
+
+def frame(text: bytes) -> bytes:
+    return struct.pack(">II", 4 + len(text), len(text)) + text
+
+
+def write(target: str, seeds: dict) -> None:
+    folder = os.path.join(HERE, "corpus", target)
+    os.makedirs(folder, exist_ok=True)
+    for name, data in seeds.items():
+        with open(os.path.join(folder, name), "wb") as out:
+            out.write(data)
+
+
+def frame_reader() -> dict:
+    chat = frame(b"alice: hi") + b"\0\0\0\0" + frame(ROSTER + b",alice,bob,")
+    at_cap = struct.pack(">I", 64 * 1024) + bytes(64 * 1024)
+    over_cap = struct.pack(">I", 64 * 1024 + 1) + b"x" * 16
+    return {
+        "whole": b"\0" + chat,
+        "byte_by_byte": b"\x01\x01" + chat,
+        "mixed_cuts": b"\x04\x03\x85\x00\x07" + chat + frame(b"") + b"\0\0",
+        "at_cap": b"\x02\x7f\xff" + at_cap + frame(b"after"),
+        "over_cap": b"\x01\x05" + frame(b"first") + over_cap,
+        "huge_size": b"\x01\x7f" + b"\x7f\xff\xff\xff" + b"junk",
+        "short_string": b"\x01\x7f" + struct.pack(">II", 8, 1000) + b"abcd",
+    }
+
+
+def relay_room() -> dict:
+    def join(uid: bytes) -> bytes:
+        return b"\x00" + bytes([len(uid)]) + uid
+
+    def chat(text: bytes) -> bytes:
+        return b"\x04" + bytes([len(text)]) + text
+
+    def raw(body: bytes) -> bytes:
+        return b"\x03" + bytes([len(body)]) + body
+
+    chatting = (join(b"alice") + join(b"bob") + raw(b"") + chat(b"alice: hi") + join(b"alice")
+                + join(b"") + b"\x02" + chat(b"") + b"\x05\x00" + chat(b"bob: bye") + b"\x05\x01")
+    suffixes = join(b"alice") + join(b"malice") + join(b"a,b") + b"\x05\x01" + chat(b"x") + b"\x05\x00"
+    full = b"".join(join(b"u%02d" % i) for i in range(47)) + join(b"") + b"\x05\x07" + join(b"late")
+    return {
+        "chatting": chatting,
+        "suffixes": suffixes,
+        "full": full,
+        "hostile_bodies": join(b"x") + raw(struct.pack(">I", 0xFFFFFFFF)) + raw(b"\0\0\0\x09abc") + raw(b"\x01"),
+    }
+
+
+def chat_line() -> dict:
+    def line(text: bytes) -> bytes:
+        return b"\x00" + struct.pack(">H", len(text)) + text
+
+    def roster(*uids: bytes, colour: int = 7) -> bytes:
+        return b"\x02" + bytes([len(uids)]) + b"".join(bytes([len(u)]) + u for u in uids) + bytes([colour])
+
+    scan, draw, step = b"\x03", b"\x04", b"\x05"
+    typed = b"x" * 112
+    mentions = (roster(b"alice", b"bob") + line(b"bob: @alice hi") + line(b"alice: @bob, ok")
+                + line(b"carol: hi @alice!") + line(b"x: @alice!! no") + line(b"x: @alicex no")
+                + scan + step + draw + roster(b"carol", b"alice", colour=90) + scan + step)
+    wrap = (line(b"alice: " + typed) + line(b"bob:" + b"y" * 70) + line(b"bob:" + b"y" * 71)
+            + line(b"no colon here") + line(b"a:b: hi") + line(b"bob:") + scan + draw)
+    patterns = (roster(b"a.b", b"(x", b"[", b"+", b"a|b", b"\\", colour=200)
+                + line(b"m: @a.b hi @axb @(x @[ @+ @a|b @\\") + scan + draw)
+    scroll = roster(b"u") + b"".join(line(b"u: line %d @u" % i) for i in range(20)) + line(b"u: " + typed) \
+        + scan + draw + b"".join(line(b"u: more %d" % i) for i in range(6)) + draw + draw + scan
+    return {"mentions": mentions, "wrap": wrap, "patterns": patterns, "scroll": scroll}
+
+
+def client_dispatch() -> dict:
+    def packet(text: bytes, page: int = 0) -> bytes:
+        return struct.pack(">H", page | len(text)) + text
+
+    many = ROSTER + b"," + b"".join(b"user%d," % i for i in range(60))
+    chatting = (packet(ROSTER + b",alice,bob,") + packet(b"alice: hi @bob") + packet(b"")
+                + packet(ROSTER + b",bob,,a,b,") + packet(b"no colon") + packet(b"bob: " + b"z" * 112)
+                + packet(b"x: $%$uids$%$ mid-line") + packet(ROSTER + b","))
+    return {
+        "chatting": chatting,
+        "pages": packet(many) + packet(b"user3: @user40 hi", 0x8000 | 0x4000) + packet(b"", 0xC000)
+        + packet(b"", 0x8000),
+        "uid_refused": packet(ROSTER + b",a,") + packet(UID_ERROR) + packet(b"a: ignored"),
+        "server_full": packet(LIMIT + b"tail"),
+        "roster_uid": packet(ROSTER + b",$%$uids$%$,") + packet(ROSTER + b": hello"),
+    }
+
+
+if __name__ == "__main__":
+    write("frame_reader", frame_reader())
+    write("relay_room", relay_room())
+    write("chat_line", chat_line())
+    write("client_dispatch", client_dispatch())
