@@ -6,6 +6,14 @@ add_executable(client_tests
 target_link_libraries(client_tests PRIVATE client_app GTest::gtest_main)
 gtest_discover_tests(client_tests DISCOVERY_TIMEOUT 60)
 
+# The same modules driving the real widgets; these measure text, so they need
+# a display (ctest under xvfb-run).
+add_executable(client_widget_tests ${CMAKE_CURRENT_LIST_DIR}/client_widgets_test.cpp)
+target_link_libraries(client_widget_tests PRIVATE client_app widgets GTest::gtest_main)
+target_compile_definitions(client_widget_tests PRIVATE
+  PARLANA_FONT_FILE="${PROJECT_SOURCE_DIR}/font/Px437_Phoenix_BIOS-2y.ttf")
+gtest_discover_tests(client_widget_tests DISCOVERY_TIMEOUT 60)
+
 # End to end: the real server and client processes on a private Xvfb display,
 # driven with xdotool. Needs Xvfb, xdotool and xwd (scripts/install-deps).
 find_package(Python3 COMPONENTS Interpreter QUIET)

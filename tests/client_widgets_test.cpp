@@ -1,0 +1,142 @@
+// The client's dispatch and keyboard handling driving the real widgets.
+
+#include "Dispatch.hpp"
+#include "KeyboardInput.hpp"
+
+#include <Chat_BOX.hpp>
+#include <Chat_RECV.hpp>
+#include <Chat_UID.hpp>
+#include <Cursor.hpp>
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace parlana {
+namespace {
+
+using Key = sf::Keyboard::Key;
+
+std::vector<std::string> rosterNames(Chat_UID& roster)
+{
+    std::vector<std::string> names;
+    for (const sf::Text& text : roster.getUIDS())
+        names.push_back(text.getString());
+    return names;
+}
+
+TEST(ClientWithWidgets, RosterPacketsFillTheRosterPanel)
+{
+    sf::Font font;
+    Chat_UID roster(font);
+    Chat_RECV pane(font);
+    ClientState state;
+    dispatch_packet("$%$uids$%$,alice,bob,", pane, roster, state);
+    EXPECT_EQ(rosterNames(roster), (std::vector<std::string>{"alice", "bob"}));
+    for (const sf::Text& text : roster.getUIDS()) {
+        const sf::Color colour = text.getFillColor();
+        EXPECT_NE(colour.r + colour.g + colour.b, 0) << "every listed UID gets its colour";
+    }
+    dispatch_packet("$%$uids$%$,", pane, roster, state);
+    EXPECT_TRUE(roster.getUIDS().empty());
+    EXPECT_EQ(roster.getUIDSmap().size(), 2u);
+    EXPECT_TRUE(pane.getMessages().empty());
+}
+
+TEST(ClientWithWidgets, ChatLinesReachTheMessagePane)
+{
+    sf::Font font;
+    Chat_UID roster(font);
+    Chat_RECV pane(font);
+    ClientState state;
+    dispatch_packet("", pane, roster, state);
+    dispatch_packet("bob: hi $%$uid_error$%$", pane, roster, state);
+    ASSERT_EQ(pane.getMessages().size(), 2u);
+    EXPECT_EQ(pane.getMessages()[1].getUID(), "bob");
+    EXPECT_TRUE(state.client_status);
+}
+
+class InputWithWidgets : public ::testing::Test {
+protected:
+    InputWithWidgets()
+        : box(font), roster(font), caret(95, 640),
+          input("alice", msg, gui_msg, box, caret, roster, [this](Key key) { return held.count(key) > 0; },
+                [this](std::string& line) { sent.push_back(line); })
+    {
+    }
+
+    void type(const std::string& text)
+    {
+        sf::Event event;
+        event.type = sf::Event::TextEntered;
+        for (const char c : text) {
+            event.text.unicode = static_cast<unsigned char>(c);
+            input.handle(event);
+        }
+    }
+
+    void press(Key key)
+    {
+        held = {key};
+        sf::Event event;
+        event.type = sf::Event::KeyPressed;
+        event.key = {};
+        event.key.code = key;
+        input.handle(event);
+        held.clear();
+    }
+
+    sf::Font font;
+    std::string msg;
+    sf::Text gui_msg;
+    Chat_BOX box;
+    Chat_UID roster;
+    Cursor caret;
+    std::set<Key> held;
+    std::vector<std::string> sent;
+    KeyboardInput<Chat_BOX, Cursor, Chat_UID> input;
+};
+
+TEST_F(InputWithWidgets, TheInputBoxStopsTheLineAt112Bytes)
+{
+    type(std::string(111, 'x'));
+    type("yz");
+    EXPECT_EQ(msg, std::string(111, 'x') + "y");
+    press(Key::Enter);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0], "alice: " + std::string(111, 'x') + "y");
+}
+
+TEST_F(InputWithWidgets, CaretStepsBackOnBackspaceAndHomeAfterSending)
+{
+    ASSERT_TRUE(font.loadFromFile(PARLANA_FONT_FILE));
+    gui_msg.setFont(font);
+    gui_msg.setCharacterSize(15);
+    gui_msg.setString("abc");
+    type("abc");
+    caret.updatePosition(40, 1);
+    press(Key::Backspace);
+    EXPECT_EQ(msg, "ab");
+    const int width = static_cast<int>(gui_msg.getGlobalBounds().width);
+    ASSERT_GT(width, 10);
+    EXPECT_EQ(caret.getPosition().x, 95 + width - 1) << "measured before the shortened line is shown";
+    press(Key::Enter);
+    EXPECT_EQ(caret.getPosition(), sf::Vector2f(95, 641));
+}
+
+TEST_F(InputWithWidgets, ArrowsPageTheRoster)
+{
+    for (int i = 0; i < 24; ++i)
+        roster.getUIDS("u" + std::to_string(i));
+    roster.updateUIDcounter();
+    press(Key::Right);
+    EXPECT_EQ(roster.getCurrentPage(), 2u);
+    press(Key::Left);
+    press(Key::Left);
+    EXPECT_EQ(roster.getCurrentPage(), 1u);
+}
+
+} // namespace
+} // namespace parlana
