@@ -211,7 +211,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             pane.insert(in.longString(0x10000));
             break;
         case 2: {
-            std::vector<std::string> uids(in.byte() % 6);
+            std::vector<std::string> uids(in.byte() % 8);
             for (std::string& uid : uids)
                 uid = in.shortString(12);
             pane.setRoster(uids, in.byte());

@@ -73,7 +73,7 @@ def chat_line() -> dict:
     wrap = (line(b"alice: " + typed) + line(b"bob:" + b"y" * 70) + line(b"bob:" + b"y" * 71)
             + line(b"no colon here") + line(b"a:b: hi") + line(b"bob:") + scan + draw)
     patterns = (roster(b"a.b", b"(x", b"[", b"+", b"a|b", b"\\", colour=200)
-                + line(b"m: @a.b hi @axb @(x @[ @+ @a|b @\\") + scan + draw)
+                + line(b"m: @a.b hi @axb @(x @[ @+ @a|b @\\") + line(b"n: @a.bz @axb") + scan + draw)
     scroll = roster(b"u") + b"".join(line(b"u: line %d @u" % i) for i in range(20)) + line(b"u: " + typed) \
         + scan + draw + b"".join(line(b"u: more %d" % i) for i in range(6)) + draw + draw + scan
     return {"mentions": mentions, "wrap": wrap, "patterns": patterns, "scroll": scroll}
