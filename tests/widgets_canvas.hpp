@@ -4,8 +4,19 @@
 
 #include <gtest/gtest.h>
 
+// Keeps one GL context, and so the X display and the GL driver, for the
+// whole test process. Were the driver unloaded when SFML closes its last
+// display, the leak checker would find its still-held allocations without a
+// module to attribute them to, and report them as ours. Deliberately never
+// destroyed, for the same reason.
+inline void keepGraphicsLoaded() {
+    static const sf::Context* const keeper = new sf::Context();
+    (void)keeper;
+}
+
 // The committed font, loaded once per test process.
 inline sf::Font& testFont() {
+    keepGraphicsLoaded();
     static sf::Font font;
     static const bool loaded = font.loadFromFile(PARLANA_FONT_FILE);
     EXPECT_TRUE(loaded) << PARLANA_FONT_FILE;
@@ -16,7 +27,7 @@ inline sf::Font& testFont() {
 // and read back, pixel by pixel.
 class Canvas {
 public:
-    Canvas() : window(sf::VideoMode(1000, 700), "widgets", sf::Style::None) {
+    Canvas() : window((keepGraphicsLoaded(), sf::VideoMode(1000, 700)), "widgets", sf::Style::None) {
         window.clear(sf::Color::Black);
     }
 

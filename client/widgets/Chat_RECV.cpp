@@ -5,26 +5,6 @@
 namespace {
 const std::int16_t maxRows = 23;
 const int rowHeight = 20;
-
-// UIDs are chosen freely by users: taken as pattern syntax, one could make
-// every client's search backtrack for ever or fail to compile.
-std::string escapeForPattern(const std::string& text) {
-    static const std::string special = "^$\\.*+?()[]{}|/";
-    std::string escaped;
-    escaped.reserve(text.size() * 2);
-    for (const char c : text) {
-        if (special.find(c) != std::string::npos) {
-            escaped += '\\';
-        }
-        escaped += c;
-    }
-    return escaped;
-}
-
-std::string mentionPattern(const std::string& uid) {
-    const std::string mention = "@" + escapeForPattern(uid);
-    return mention + "[[:punct:]]?\\s+|" + mention + "[[:punct:]]?$";
-}
 } // namespace
 
 Chat_RECV::Chat_RECV(sf::Font& font)
@@ -132,40 +112,8 @@ bool Chat_RECV::rosterChanged(const std::vector<sf::Text>& rosterTexts) const {
 void Chat_RECV::adoptRoster(const std::vector<sf::Text>& rosterTexts) {
     roster.clear();
     for (const sf::Text& entry : rosterTexts) {
-        const std::size_t id = patternFor(entry.getString().toAnsiString());
+        const std::size_t id = matcher.idFor(entry.getString().toAnsiString());
         roster.push_back(RosterUID{entry.getString(), entry.getFillColor(), id});
-    }
-}
-
-std::size_t Chat_RECV::patternFor(const std::string& uid) {
-    const auto known = uidIds.find(uid);
-    if (known != uidIds.end()) {
-        return known->second;
-    }
-    const std::size_t id = patterns.size();
-    uidIds.emplace(uid, id);
-    needles.push_back("@" + uid);
-    try {
-        patterns.emplace_back(mentionPattern(uid), std::regex_constants::ECMAScript);
-        patternValid.push_back(true);
-    } catch (const std::regex_error&) {
-        // Escaped UIDs always compile; should the library still refuse one,
-        // that UID is simply never found.
-        patterns.emplace_back();
-        patternValid.push_back(false);
-    }
-    return id;
-}
-
-bool Chat_RECV::mentions(const std::string& piece, std::size_t uidId) const {
-    // Every match holds "@uid" literally; most pieces are settled by find alone.
-    if (!patternValid[uidId] || piece.find(needles[uidId]) == std::string::npos) {
-        return false;
-    }
-    try {
-        return std::regex_search(piece, patterns[uidId], std::regex_constants::match_default);
-    } catch (const std::regex_error&) {
-        return false;
     }
 }
 
@@ -175,7 +123,7 @@ void Chat_RECV::scanLine(MultipartText& line) {
         for (const RosterUID& uid : roster) {
             signed char verdict = line.mentionVerdict(p, uid.id);
             if (verdict < 0) {
-                verdict = mentions(pieces[p], uid.id) ? 1 : 0;
+                verdict = matcher.mentions(pieces[p], uid.id) ? 1 : 0;
                 line.keepMentionVerdict(p, uid.id, verdict == 1);
             }
             if (verdict == 1) {

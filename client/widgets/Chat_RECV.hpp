@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MentionMatcher.hpp"
 #include "MultipartText.hpp"
 
 #include <SFML/Graphics.hpp>
@@ -7,7 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -50,8 +50,6 @@ private:
 
     bool rosterChanged(const std::vector<sf::Text>& roster) const;
     void adoptRoster(const std::vector<sf::Text>& roster);
-    std::size_t patternFor(const std::string& uid);
-    bool mentions(const std::string& piece, std::size_t uidId) const;
     void scanLine(MultipartText& line);
     void eraseFront();
 
@@ -66,10 +64,7 @@ private:
 
     // Mention scan caches: patterns are compiled once per distinct UID, and
     // lines already scanned against the current roster are not scanned again.
-    std::map<std::string, std::size_t> uidIds;
-    std::vector<std::string> needles;
-    std::vector<std::regex> patterns;
-    std::vector<bool> patternValid;
+    MentionMatcher matcher;
     std::vector<RosterUID> roster;
     std::size_t unscannedFrom = 0;
 };
