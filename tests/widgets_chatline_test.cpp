@@ -147,9 +147,3 @@ TEST(ChatLine, PopHeadRemovesOneRowAtATime) {
     single.setMSGcolor();
     single.moveUP();
 }
-
-TEST(ChatLine, SenderColourAppliesOnlyWhileTheSenderPieceIsShown) {
-    MultipartText line = makeLine("alice: hi");
-    line.setUIDcolor(sf::Color::Cyan);
-    EXPECT_EQ(fills(line), (std::vector<sf::Color>{sf::Color::Cyan, sf::Color::White}));
-}

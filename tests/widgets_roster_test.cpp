@@ -101,12 +101,6 @@ TEST(Roster, ColoursAreBrightAndKeptForTheRun) {
     EXPECT_EQ(roster.getUIDSmap().size(), 47u);
 }
 
-TEST(Roster, BrightnessWeighsChannels) {
-    EXPECT_NEAR(Chat_UID::brightness(255, 255, 255), 255.f, 0.01f);
-    EXPECT_NEAR(Chat_UID::brightness(0, 0, 255), 86.10f, 0.01f);
-    EXPECT_NEAR(Chat_UID::brightness(0, 131, 0), 100.37f, 0.01f);
-}
-
 TEST(Roster, DrawsFrameHeaderOverBorderAndEntries) {
     Canvas canvas;
     Chat_UID roster(testFont());

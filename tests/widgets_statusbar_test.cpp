@@ -36,17 +36,6 @@ TEST(StatusBar, ClockUsesItalianAbbreviations) {
     EXPECT_EQ(StatusBar::formatClock(localDate(2027, 1, 1, 12, 0, 0)), "Ven Gen  1 12:00:00 2027\n");
 }
 
-TEST(StatusBar, ClockLabelFollowsTheLocalTime) {
-    StatusBar bar(testFont());
-    const std::time_t before = std::time(nullptr);
-    bar.updateClock();
-    const std::time_t after = std::time(nullptr);
-    const std::string shown = bar.getClockLabel().getString().toAnsiString();
-    EXPECT_TRUE(shown == StatusBar::formatClock(*std::localtime(&before)) ||
-                shown == StatusBar::formatClock(*std::localtime(&after)))
-        << shown;
-}
-
 TEST(StatusBar, LongServerNamesAreShortened) {
     const std::string prefix = "[ + ] SERVER : ";
     const std::string name25(25, 's');
