@@ -1,0 +1,188 @@
+#!/usr/bin/env python3
+"""The real client against a hostile server, on a private Xvfb.
+
+usage: e2e_hostile_server.py CLIENT WORKDIR [--sanitized]
+
+A stand-in server feeds the client a roster of 1,000 UIDs, UIDs full of
+pattern metacharacters with lines that mention them, a thousand chat lines in
+one burst, lines without ":", control tokens mid-line, and a frame announcing
+more than 64 KiB; a second client sees its server vanish mid-frame. After
+each step the client must still be drawing frames (its clock keeps moving),
+and in the end it must answer a close request with exit status 0. Its memory
+must stay bounded throughout.
+"""
+
+import os
+import socket
+import struct
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from e2e_x11 import (  # noqa: E402
+    EMPTY_FRAME, Failure, Processes, frame, request_close, sanitizer_preload, screenshot,
+    start_client, start_xvfb, wait_for)
+
+CLOCK_BAND = (380, 20, 640, 52)  # the status bar's clock, redrawn every frame
+MAX_GROWTH_KIB = 64 * 1024
+
+METACHAR_UIDS = ["(a+)+", "[", "(", "a.b", "\\", "*x", "a|b", "((a*)*)*", "$%$", "{2}", "?"]
+
+
+def resident_kib(pid):
+    with open("/proc/%d/status" % pid) as status:
+        for line in status:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    raise Failure("no VmRSS for %d" % pid)
+
+
+class HostileServer:
+    """Listens on a free loopback port and takes one client at a time."""
+
+    def __init__(self):
+        self.listener = socket.socket()
+        self.listener.bind(("127.0.0.1", 0))
+        self.listener.listen(4)
+        self.port = self.listener.getsockname()[1]
+
+    def accept(self, timeout):
+        self.listener.settimeout(timeout)
+        conn, _ = self.listener.accept()
+        conn.settimeout(timeout)
+        data = b""
+        # The join packet and the empty packet the client sends after its pause.
+        while len(data) < 4 or len(data) < 8 + struct.unpack(">I", data[:4])[0]:
+            chunk = conn.recv(4096)
+            if not chunk:
+                raise Failure("the client closed before joining")
+            data += chunk
+        return conn
+
+    def close(self):
+        self.listener.close()
+
+
+class Run:
+    def __init__(self, client, workdir, sanitized):
+        self.client, self.workdir = client, workdir
+        self.slow = 3 if sanitized else 1
+        self.client_env = sanitizer_preload(client) if sanitized else {}
+        self.procs = Processes()
+        self.passed = 0
+
+    def t(self, seconds):
+        return seconds * self.slow
+
+    def ok(self, what):
+        self.passed += 1
+        print("ok - " + what, flush=True)
+
+    def clock(self, window):
+        return screenshot(self.display, window).region(*CLOCK_BAND)
+
+    def drawing(self, proc, window, what):
+        """The clock changes within a few seconds only while frames are drawn."""
+        if proc.poll() is not None:
+            raise Failure("the client died %s (status %s): %s" % (what, proc.returncode,
+                                                                proc.errors.snapshot()[-20:]))
+        before = self.clock(window)
+        wait_for(lambda: self.clock(window) != before, self.t(6), "a new frame " + what, step=0.3)
+        self.ok("the client keeps drawing " + what)
+
+    def close(self, proc, window, who):
+        request_close(self.display, window)
+        try:
+            status = proc.wait(timeout=self.t(10))
+        except subprocess.TimeoutExpired:
+            raise Failure("%s did not exit after a close request" % who)
+        if status != 0:
+            raise Failure("%s exited with %d: %s" % (who, status, proc.errors.snapshot()[-20:]))
+        self.ok("%s exits with status 0 on a close request" % who)
+
+    def start(self, uid, server):
+        proc, window = start_client(self.procs, self.display, self.client, self.workdir, uid,
+                                    server.port, timeout=self.t(10), place=(0, 0),
+                                    extra_env=self.client_env)
+        conn = server.accept(self.t(15))
+        return proc, window, conn
+
+    def flood(self, server):
+        proc, window, conn = self.start("victim", server)
+        self.drawing(proc, window, "after joining")
+        base = resident_kib(proc.pid)
+
+        roster = "$%$uids$%$," + "".join("u%04d," % i for i in range(1000))
+        conn.sendall(frame(roster))
+        self.drawing(proc, window, "with a roster of 1,000 UIDs")
+
+        conn.sendall(frame("$%$uids$%$," + ",".join(METACHAR_UIDS) + ","))
+        lines = ["x: @%s %s" % (uid, "a" * 26 + "b") for uid in METACHAR_UIDS]
+        lines += ["%s: @(a+)+! @[ @a.b, @axb" % uid for uid in METACHAR_UIDS]
+        conn.sendall(b"".join(frame(line) for line in lines))
+        self.drawing(proc, window, "with UIDs made of pattern metacharacters mentioned in lines")
+
+        burst = [("u%04d: line %d @u%04d @(a+)+ " % (i % 1000, i, (i * 7) % 1000)) + "z" * 60
+                 for i in range(1000)]
+        burst += ["no colon at all", "", ":", ": leading colon", "x: $%$uid_error$%$ mid-line",
+                  "y: text $%$limit_reached$%$", "z: $%$uids$%$,fake,", "\x01\x02\x7f:\x1b"]
+        conn.sendall(b"".join(frame(line) for line in burst))
+        self.drawing(proc, window, "through a burst of a thousand lines")
+        time.sleep(self.t(3))
+        self.drawing(proc, window, "after the burst")
+        growth = resident_kib(proc.pid) - base
+        if growth > MAX_GROWTH_KIB:
+            raise Failure("the client grew by %d KiB" % growth)
+        self.ok("the client's memory grew by %d KiB, under %d" % (growth, MAX_GROWTH_KIB))
+
+        conn.sendall(struct.pack(">I", 64 * 1024 + 1) + b"x" * 4096)
+        conn.settimeout(self.t(10))
+        try:
+            while conn.recv(4096):
+                pass
+        except socket.timeout:
+            raise Failure("the client kept a connection announcing a frame above 64 KiB")
+        except ConnectionResetError:
+            pass
+        self.ok("the client drops a server announcing a frame above 64 KiB")
+        self.drawing(proc, window, "after dropping that server")
+        conn.close()
+        self.close(proc, window, "the flooded client")
+
+    def vanish(self, server):
+        proc, window, conn = self.start("orphan", server)
+        conn.sendall(frame("$%$uids$%$,orphan,") + frame("ghost: half a line")[:9])
+        conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        conn.close()  # a reset, mid-frame
+        server.close()
+        self.drawing(proc, window, "after its server vanished mid-frame")
+        self.close(proc, window, "the orphaned client")
+
+    def main(self):
+        self.display = start_xvfb(self.procs, 1280, 800)
+        server = HostileServer()
+        self.flood(server)
+        self.vanish(server)
+
+    def run(self):
+        try:
+            self.main()
+            failed = 0
+        except (Failure, subprocess.SubprocessError, OSError) as error:
+            print("FAILED: %s" % error, flush=True)
+            failed = 1
+        finally:
+            self.procs.stop_all()
+        print("%d passed, %d failed" % (self.passed, failed))
+        return failed
+
+
+if __name__ == "__main__":
+    args = sys.argv[1:]
+    sanitized = "--sanitized" in args
+    args = [a for a in args if a != "--sanitized"]
+    if len(args) != 2:
+        print(__doc__.strip().splitlines()[2], file=sys.stderr)
+        sys.exit(2)
+    sys.exit(Run(args[0], args[1], sanitized).run())
