@@ -199,9 +199,11 @@ TEST(MessagePane, MentionsFollowRosterChanges) {
 TEST(MessagePane, CachedScansRecordWhatAFullScanWould) {
     const std::vector<std::pair<std::string, sf::Color>> everyone{
         {"alice", sf::Color::Red},  {"al", sf::Color::Blue},    {"a.b", sf::Color::Green},
-        {"(a+)+", sf::Color::Cyan}, {"bob", sf::Color::Yellow}, {"x[", sf::Color::Magenta}};
+        {"(a+)+", sf::Color::Cyan}, {"bob", sf::Color::Yellow}, {"x[", sf::Color::Magenta},
+        {"a|^${1}/", sf::Color(9, 9, 9)}};
     const std::vector<std::string> words{"@alice", "@al,",  "@a.b!", "@axb", "@(a+)+", "@bob",
-                                         "@x[",    "@bob!!", "hi",   "@alicex", "?!"};
+                                         "@x[",    "@bob!!", "hi",   "@alicex", "?!",
+                                         "@a|^${1}/x", "@a|^${1}/!"};
     std::mt19937 random(7);
     const auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
 
