@@ -15,7 +15,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_x11 import (  # noqa: E402
-    Failure, Peer, Processes, dominant_colour, is_lit, is_white, request_close, sanitizer_preload,
+    CheckRun, Failure, Peer, dominant_colour, is_lit, is_white,
     screenshot, start_client, start_server, start_xvfb, type_line, wait_for)
 
 # Window geometry of the client (pixels from the window's top-left corner).
@@ -29,20 +29,10 @@ ERROR_BAND = (340, 400)       # the error text at y = 350, character size 30
 ALICE_AT, BOB_AT = (0, 0), (1050, 0)
 
 
-class Run:
+class Run(CheckRun):
     def __init__(self, server, client, workdir, sanitized):
-        self.server, self.client, self.workdir = server, client, workdir
-        self.slow = 3 if sanitized else 1
-        self.client_env = sanitizer_preload(client) if sanitized else {}
-        self.procs = Processes()
-        self.passed = 0
-
-    def t(self, seconds):
-        return seconds * self.slow
-
-    def ok(self, what):
-        self.passed += 1
-        print("ok - " + what, flush=True)
+        super().__init__(client, sanitized)
+        self.server, self.workdir = server, workdir
 
     def roster_row(self, image, i):
         y = ROSTER_TOP + ROW * i
@@ -77,16 +67,6 @@ class Run:
                 image.region(0, ERROR_BAND[1] + 10, 1000, 700)
             return sum(map(is_white, band)) > 100 and not any(map(is_lit, elsewhere))
         wait_for(ready, self.t(20), "the error screen", step=0.2)
-
-    def close(self, proc, window, who):
-        request_close(self.display, window)
-        try:
-            code = proc.wait(timeout=self.t(15))
-        except subprocess.TimeoutExpired:
-            raise Failure("%s did not exit after its window was closed" % who)
-        if code != 0:
-            raise Failure("%s exited with %d: %s" % (who, code, "\n".join(proc.errors.snapshot())))
-        self.ok("%s exits with status 0 when its window is closed" % who)
 
     def usage(self):
         env = dict(os.environ)
@@ -152,19 +132,10 @@ class Run:
         if server.poll() is not None:
             raise Failure("the server died")
 
-    def run(self):
-        try:
-            self.main()
-            failed = 0
-        except (Failure, subprocess.SubprocessError, OSError) as error:
-            print("FAILED: %s" % error, flush=True)
-            if hasattr(self, "log"):
-                print("server log:\n  " + "\n  ".join(self.log.snapshot()))
-            failed = 1
-        finally:
-            self.procs.stop_all()
-        print("%d passed, %d failed" % (self.passed, failed))
-        return failed
+    def diagnostics(self):
+        if hasattr(self, "log"):
+            return "server log:\n  " + "\n  ".join(self.log.snapshot())
+        return ""
 
 
 if __name__ == "__main__":

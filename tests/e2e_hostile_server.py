@@ -21,8 +21,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_x11 import (  # noqa: E402
-    EMPTY_FRAME, Failure, Processes, frame, request_close, sanitizer_preload, screenshot,
-    start_client, start_xvfb, wait_for)
+    CheckRun, Failure, frame, screenshot, start_client, start_xvfb, wait_for)
 
 CLOCK_BAND = (380, 20, 640, 52)  # the status bar's clock, redrawn every frame
 MAX_GROWTH_KIB = 64 * 1024
@@ -64,26 +63,16 @@ class HostileServer:
         self.listener.close()
 
 
-class Run:
+class Run(CheckRun):
     def __init__(self, client, workdir, sanitized):
-        self.client, self.workdir = client, workdir
-        self.slow = 3 if sanitized else 1
-        self.client_env = sanitizer_preload(client) if sanitized else {}
+        super().__init__(client, sanitized)
+        self.workdir = workdir
         if sanitized:
             # Freed blocks wait in the sanitizer's quarantine (256 MiB by
             # default), which would be counted as growth; keep it small.
             base = os.environ.get("ASAN_OPTIONS", "")
             self.client_env["ASAN_OPTIONS"] = (base + ":" if base else "") + \
                 "quarantine_size_mb=8:thread_local_quarantine_size_kb=64"
-        self.procs = Processes()
-        self.passed = 0
-
-    def t(self, seconds):
-        return seconds * self.slow
-
-    def ok(self, what):
-        self.passed += 1
-        print("ok - " + what, flush=True)
 
     def clock(self, window):
         return screenshot(self.display, window).region(*CLOCK_BAND)
@@ -96,16 +85,6 @@ class Run:
         before = self.clock(window)
         wait_for(lambda: self.clock(window) != before, self.t(6), "a new frame " + what, step=0.3)
         self.ok("the client keeps drawing " + what)
-
-    def close(self, proc, window, who):
-        request_close(self.display, window)
-        try:
-            status = proc.wait(timeout=self.t(10))
-        except subprocess.TimeoutExpired:
-            raise Failure("%s did not exit after a close request" % who)
-        if status != 0:
-            raise Failure("%s exited with %d: %s" % (who, status, proc.errors.snapshot()[-20:]))
-        self.ok("%s exits with status 0 on a close request" % who)
 
     def start(self, uid, server):
         proc, window = start_client(self.procs, self.display, self.client, self.workdir, uid,
@@ -170,18 +149,6 @@ class Run:
         server = HostileServer()
         self.flood(server)
         self.vanish(server)
-
-    def run(self):
-        try:
-            self.main()
-            failed = 0
-        except (Failure, subprocess.SubprocessError, OSError) as error:
-            print("FAILED: %s" % error, flush=True)
-            failed = 1
-        finally:
-            self.procs.stop_all()
-        print("%d passed, %d failed" % (self.passed, failed))
-        return failed
 
 
 if __name__ == "__main__":

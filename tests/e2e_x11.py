@@ -365,3 +365,58 @@ def dominant_colour(pixels):
     if not counts:
         return None
     return max(counts, key=counts.get)
+
+
+# --- a scripted run -----------------------------------------------------------
+
+class CheckRun:
+    """One scripted run of checks against real processes. Subclasses write
+    `main`; waits are stretched for sanitized binaries, each check prints an
+    'ok -' line, and the run ends with 'N passed, N failed'."""
+
+    def __init__(self, client, sanitized):
+        self.client = client
+        self.slow = 3 if sanitized else 1
+        self.client_env = sanitizer_preload(client) if sanitized else {}
+        self.procs = Processes()
+        self.passed = 0
+
+    def t(self, seconds):
+        return seconds * self.slow
+
+    def ok(self, what):
+        self.passed += 1
+        print("ok - " + what, flush=True)
+
+    def close(self, proc, window, who):
+        """Closes a client's window as a user would; it must exit with 0."""
+        request_close(self.display, window)
+        try:
+            code = proc.wait(timeout=self.t(15))
+        except subprocess.TimeoutExpired:
+            raise Failure("%s did not exit after its window was closed" % who)
+        if code != 0:
+            raise Failure("%s exited with %d: %s" % (who, code, "\n".join(proc.errors.snapshot())))
+        self.ok("%s exits with status 0 when its window is closed" % who)
+
+    def main(self):
+        raise NotImplementedError
+
+    def diagnostics(self):
+        """Extra text printed when a check fails."""
+        return ""
+
+    def run(self):
+        try:
+            self.main()
+            failed = 0
+        except (Failure, subprocess.SubprocessError, OSError) as error:
+            print("FAILED: %s" % error, flush=True)
+            extra = self.diagnostics()
+            if extra:
+                print(extra)
+            failed = 1
+        finally:
+            self.procs.stop_all()
+        print("%d passed, %d failed" % (self.passed, failed))
+        return failed
