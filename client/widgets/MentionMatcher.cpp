@@ -19,9 +19,12 @@ std::string escapeForPattern(const std::string& text) {
     return escaped;
 }
 
+// One white-space character settles a match as surely as a run of them, and
+// the library's matcher recurses once per character of a run: "\s+" against
+// a line of 64 KiB of spaces overflowed the stack.
 std::string mentionPattern(const std::string& uid) {
     const std::string mention = "@" + escapeForPattern(uid);
-    return mention + "[[:punct:]]?\\s+|" + mention + "[[:punct:]]?$";
+    return mention + "[[:punct:]]?\\s|" + mention + "[[:punct:]]?$";
 }
 
 } // namespace
