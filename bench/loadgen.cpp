@@ -580,14 +580,14 @@ void LoadGenerator::startLoad()
     if (m_options.rate > 0) {
         m_timer = UniqueFd(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC));
         const auto periodNs = static_cast<std::int64_t>(1e9 / m_options.rate);
-        itimerspec spec{};
-        spec.it_interval.tv_sec = periodNs / 1'000'000'000;
-        spec.it_interval.tv_nsec = periodNs % 1'000'000'000;
-        spec.it_value = spec.it_interval;
+        itimerspec ticks{};
+        ticks.it_interval.tv_sec = periodNs / 1'000'000'000;
+        ticks.it_interval.tv_nsec = periodNs % 1'000'000'000;
+        ticks.it_value = ticks.it_interval;
         epoll_event event{};
         event.events = EPOLLIN;
         event.data.u64 = m_count; // one past the clients
-        if (!m_timer.valid() || ::timerfd_settime(m_timer.get(), 0, &spec, nullptr) != 0 ||
+        if (!m_timer.valid() || ::timerfd_settime(m_timer.get(), 0, &ticks, nullptr) != 0 ||
             ::epoll_ctl(m_epoll.get(), EPOLL_CTL_ADD, m_timer.get(), &event) != 0) {
             fail(std::string("timer: ") + std::strerror(errno));
         }
