@@ -1,5 +1,7 @@
 #include "Chat_BOX.hpp"
 
+#include "PanelFrame.hpp"
+
 namespace {
 const unsigned characterSize = 15;
 const std::size_t lineLimit = 112;
@@ -23,11 +25,7 @@ Chat_BOX::Chat_BOX(sf::Font& font)
     lengthLabel.setOutlineColor(sf::Color::Black);
     lengthLabel.setPosition(25.f, static_cast<float>(y + height / 2 - 50));
 
-    frame.setSize(sf::Vector2f(static_cast<float>(width), static_cast<float>(height)));
-    frame.setPosition(static_cast<float>(x), static_cast<float>(y));
-    frame.setOutlineThickness(1.f);
-    frame.setOutlineColor(sf::Color::White);
-    frame.setFillColor(sf::Color::Transparent);
+    shapePanelFrame(frame, x, y, width, height, sf::Color::Transparent);
 }
 
 sf::Vector2<float> Chat_BOX::getEnterLabelXY() const {

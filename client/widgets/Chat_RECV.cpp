@@ -1,5 +1,7 @@
 #include "Chat_RECV.hpp"
 
+#include "PanelFrame.hpp"
+
 #include <utility>
 
 namespace {
@@ -9,11 +11,7 @@ const int rowHeight = 20;
 
 Chat_RECV::Chat_RECV(sf::Font& font)
     : font(font), width(775), height(500), x(220), y(80), rowCount(0) {
-    panel.setSize(sf::Vector2f(static_cast<float>(width), static_cast<float>(height)));
-    panel.setOutlineThickness(1.f);
-    panel.setOutlineColor(sf::Color::White);
-    panel.setFillColor(sf::Color::Black);
-    panel.setPosition(static_cast<float>(x), static_cast<float>(y));
+    shapePanelFrame(panel, x, y, width, height);
 }
 
 void Chat_RECV::insert_msg(std::string line) {

@@ -1,5 +1,7 @@
 #include "Chat_UID.hpp"
 
+#include "PanelFrame.hpp"
+
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
@@ -36,11 +38,7 @@ Chat_UID::Chat_UID(sf::Font& font)
     uidCounter.setFillColor(sf::Color::White);
     uidCounter.setPosition(static_cast<float>(x), static_cast<float>(y - 10));
 
-    frame.setSize(sf::Vector2f(static_cast<float>(width), static_cast<float>(height)));
-    frame.setOutlineThickness(1.f);
-    frame.setOutlineColor(sf::Color::White);
-    frame.setFillColor(sf::Color::Black);
-    frame.setPosition(static_cast<float>(x), static_cast<float>(y));
+    shapePanelFrame(frame, x, y, width, height);
 }
 
 void Chat_UID::getUIDS(std::string uid) {

@@ -1,5 +1,7 @@
 #include "StatusBar.hpp"
 
+#include "PanelFrame.hpp"
+
 #include <utility>
 
 namespace {
@@ -21,11 +23,7 @@ void styleLabel(sf::Text& label, const sf::Font& font, sf::Color colour, float l
 StatusBar::StatusBar(sf::Font font)
     : font(std::move(font)), localTime(nullptr), width(999), height(50), y(10), x(0),
       dayMonthNames(italianNames()) {
-    frame.setSize(sf::Vector2f(static_cast<float>(width), static_cast<float>(height)));
-    frame.setOutlineThickness(1.f);
-    frame.setOutlineColor(sf::Color::White);
-    frame.setFillColor(sf::Color::Black);
-    frame.setPosition(static_cast<float>(x), static_cast<float>(y));
+    shapePanelFrame(frame, x, y, width, height);
 }
 
 void StatusBar::setServerName(std::string name) {
