@@ -27,10 +27,14 @@ if(Python3_Interpreter_FOUND)
       $<TARGET_FILE:server> $<TARGET_FILE:client> ${PROJECT_SOURCE_DIR} ${client_e2e_flags})
   # The clients draw without a frame limit; sharing the cores with other
   # tests only makes every bounded wait tighter.
-  set_tests_properties(client_e2e PROPERTIES
+  # The real client fed by a hostile stand-in server.
+  add_test(NAME client_hostile_server
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/e2e_hostile_server.py
+      $<TARGET_FILE:client> ${PROJECT_SOURCE_DIR} ${client_e2e_flags})
+  set_tests_properties(client_e2e client_hostile_server PROPERTIES
     TIMEOUT 180
     RUN_SERIAL TRUE
     ENVIRONMENT "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")
 else()
-  message(WARNING "python3 not found: the client end-to-end test is not registered")
+  message(WARNING "python3 not found: the client end-to-end tests are not registered")
 endif()
