@@ -15,7 +15,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_x11 import (  # noqa: E402
-    CheckRun, Failure, Peer, dominant_colour, is_lit, is_white,
+    CheckRun, Failure, command_line, Peer, dominant_colour, is_lit, is_white,
     screenshot, start_client, start_server, start_xvfb, type_line, wait_for)
 
 # Window geometry of the client (pixels from the window's top-left corner).
@@ -139,10 +139,5 @@ class Run(CheckRun):
 
 
 if __name__ == "__main__":
-    args = sys.argv[1:]
-    sanitized = "--sanitized" in args
-    args = [a for a in args if a != "--sanitized"]
-    if len(args) != 3:
-        print(__doc__.strip().splitlines()[2], file=sys.stderr)
-        sys.exit(2)
+    args, sanitized = command_line(3, __doc__.strip().splitlines()[2])
     sys.exit(Run(args[0], args[1], args[2], sanitized).run())

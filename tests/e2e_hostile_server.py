@@ -21,7 +21,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_x11 import (  # noqa: E402
-    CheckRun, Failure, frame, screenshot, start_client, start_xvfb, wait_for)
+    CheckRun, Failure, command_line, frame, screenshot, start_client, start_xvfb, wait_for)
 
 CLOCK_BAND = (380, 20, 640, 52)  # the status bar's clock, redrawn every frame
 MAX_GROWTH_KIB = 64 * 1024
@@ -152,10 +152,5 @@ class Run(CheckRun):
 
 
 if __name__ == "__main__":
-    args = sys.argv[1:]
-    sanitized = "--sanitized" in args
-    args = [a for a in args if a != "--sanitized"]
-    if len(args) != 2:
-        print(__doc__.strip().splitlines()[2], file=sys.stderr)
-        sys.exit(2)
+    args, sanitized = command_line(2, __doc__.strip().splitlines()[2])
     sys.exit(Run(args[0], args[1], sanitized).run())

@@ -12,6 +12,7 @@ import select
 import socket
 import struct
 import subprocess
+import sys
 import threading
 import time
 
@@ -368,6 +369,18 @@ def dominant_colour(pixels):
 
 
 # --- a scripted run -----------------------------------------------------------
+
+def command_line(count, usage):
+    """The script's `count` positional arguments and whether --sanitized was
+    given; a wrong count prints `usage` and exits with status 2."""
+    args = sys.argv[1:]
+    sanitized = "--sanitized" in args
+    args = [a for a in args if a != "--sanitized"]
+    if len(args) != count:
+        print(usage, file=sys.stderr)
+        sys.exit(2)
+    return args, sanitized
+
 
 class CheckRun:
     """One scripted run of checks against real processes. Subclasses write
