@@ -23,8 +23,8 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/epoll.h>
-#include <sys/socket.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
 
@@ -75,8 +75,7 @@ std::int64_t nowNs()
 std::uint32_t getU32(const char* p)
 {
     const auto* u = reinterpret_cast<const unsigned char*>(p);
-    return (std::uint32_t{u[0]} << 24) | (std::uint32_t{u[1]} << 16) | (std::uint32_t{u[2]} << 8) |
-           std::uint32_t{u[3]};
+    return (std::uint32_t{u[0]} << 24) | (std::uint32_t{u[1]} << 16) | (std::uint32_t{u[2]} << 8) | std::uint32_t{u[3]};
 }
 
 void putU32(std::string& out, std::uint32_t value)
@@ -266,9 +265,9 @@ private:
 
 struct Counters {
     std::uint64_t linesSent = 0;
-    std::uint64_t deliveries = 0;         ///< every chat packet of ours received
-    std::uint64_t windowDeliveries = 0;   ///< those received before the load stopped
-    std::uint64_t windowRelays = 0;       ///< own lines back to their sender, same window
+    std::uint64_t deliveries = 0;       ///< every chat packet of ours received
+    std::uint64_t windowDeliveries = 0; ///< those received before the load stopped
+    std::uint64_t windowRelays = 0;     ///< own lines back to their sender, same window
     std::uint64_t orderErrors = 0;
     std::uint64_t protocolErrors = 0;
 };
@@ -390,16 +389,15 @@ UniqueFd connectLoopback(int port, int timeoutMs, std::string& error)
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 &&
-        errno != EINPROGRESS) {
+    if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 && errno != EINPROGRESS) {
         error = std::string("connect: ") + std::strerror(errno);
         return {};
     }
     pollfd waiter{fd.get(), POLLOUT, 0};
     int soError = 0;
     socklen_t length = sizeof soError;
-    if (::poll(&waiter, 1, timeoutMs) != 1 ||
-        ::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &soError, &length) != 0 || soError != 0) {
+    if (::poll(&waiter, 1, timeoutMs) != 1 || ::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &soError, &length) != 0 ||
+        soError != 0) {
         error = std::string("connect: ") + (soError != 0 ? std::strerror(soError) : "timed out");
         return {};
     }
@@ -418,7 +416,7 @@ struct Client {
     bool watchingWrites = false;
     bool admitted = false;
     bool lastWasRoster = false;
-    std::uint64_t sent = 0;     ///< next sequence number to send
+    std::uint64_t sent = 0; ///< next sequence number to send
 };
 
 /// What one chat line of ours carries.
@@ -490,11 +488,8 @@ private:
 };
 
 LoadGenerator::LoadGenerator(const Options& options)
-    : m_options(options),
-      m_count(static_cast<std::size_t>(options.clients)),
-      m_clients(m_count),
-      m_nextExpected(m_count * m_count, 0),
-      m_epoll(::epoll_create1(EPOLL_CLOEXEC))
+    : m_options(options), m_count(static_cast<std::size_t>(options.clients)), m_clients(m_count),
+      m_nextExpected(m_count * m_count, 0), m_epoll(::epoll_create1(EPOLL_CLOEXEC))
 {
     for (std::size_t i = 0; i < m_count; ++i)
         m_clients[i].uid = "lg" + std::to_string(i);
@@ -654,8 +649,8 @@ void LoadGenerator::pump(int timeoutMs)
 void LoadGenerator::onReadable(std::size_t receiver)
 {
     Client& client = m_clients[receiver];
-    const ssize_t got = ::recv(client.fd.get(), client.in.data() + client.inLength,
-                               client.in.size() - client.inLength, 0);
+    const ssize_t got =
+        ::recv(client.fd.get(), client.in.data() + client.inLength, client.in.size() - client.inLength, 0);
     if (got == 0) {
         fail(client.uid + ": the server closed the connection");
         return;
@@ -697,13 +692,11 @@ void LoadGenerator::parseFrames(std::size_t receiver, std::int64_t receivedAt)
 
 // The server only ever sends packets holding exactly one string, so a body
 // whose string length does not fill it means the stream has lost its framing.
-void LoadGenerator::handleBody(std::size_t receiver, const char* body, std::uint32_t size,
-                               std::int64_t receivedAt)
+void LoadGenerator::handleBody(std::size_t receiver, const char* body, std::uint32_t size, std::int64_t receivedAt)
 {
     Client& client = m_clients[receiver];
     if (size < 4 || getU32(body) != size - 4) {
-        protocolError(client.uid + ": packet of " + std::to_string(size) +
-                          " bytes does not hold exactly one string",
+        protocolError(client.uid + ": packet of " + std::to_string(size) + " bytes does not hold exactly one string",
                       true);
         return;
     }
@@ -740,9 +733,9 @@ void LoadGenerator::handleChat(std::size_t receiver, std::string_view text, std:
     if (stamp.sequence != expected) {
         ++m_counters.orderErrors;
         if (m_counters.orderErrors <= kMaxReportedErrors) {
-            std::fprintf(stderr, "loadgen: order error: %s got line %llu of %s, expected %llu\n",
-                         client.uid.c_str(), static_cast<unsigned long long>(stamp.sequence),
-                         m_clients[stamp.sender].uid.c_str(), static_cast<unsigned long long>(expected));
+            std::fprintf(stderr, "loadgen: order error: %s got line %llu of %s, expected %llu\n", client.uid.c_str(),
+                         static_cast<unsigned long long>(stamp.sequence), m_clients[stamp.sender].uid.c_str(),
+                         static_cast<unsigned long long>(expected));
         }
     }
     expected = stamp.sequence + 1; // resynchronise so one fault is counted once
@@ -890,8 +883,7 @@ void LoadGenerator::printLatency() const
 {
     std::printf("latency         p50 %.1f us, p99 %.1f us, max %.1f us (%llu samples, at every receiver)\n",
                 static_cast<double>(m_latency.percentile(0.50)) / 1e3,
-                static_cast<double>(m_latency.percentile(0.99)) / 1e3,
-                static_cast<double>(m_latency.max()) / 1e3,
+                static_cast<double>(m_latency.percentile(0.99)) / 1e3, static_cast<double>(m_latency.max()) / 1e3,
                 static_cast<unsigned long long>(m_latency.samples()));
 }
 

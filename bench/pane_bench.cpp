@@ -13,7 +13,8 @@ namespace {
 const int rosterSize = 46;
 const int paneLines = 23;
 
-sf::Font& benchFont() {
+sf::Font& benchFont()
+{
     // Each pane copies the font and loads glyphs into the copy. With no GL
     // context alive, each such copy opens and closes the X display, which
     // the graphics stack stops allowing after some dozens of rounds; one
@@ -26,16 +27,19 @@ sf::Font& benchFont() {
     return font;
 }
 
-std::string uidName(int i) {
+std::string uidName(int i)
+{
     return "user" + std::to_string(i);
 }
 
-sf::Color uidColour(int i) {
+sf::Color uidColour(int i)
+{
     return sf::Color(static_cast<sf::Uint8>(60 + i * 4), static_cast<sf::Uint8>(250 - i * 3),
                      static_cast<sf::Uint8>(120 + i), 255);
 }
 
-std::vector<sf::Text> makeRoster() {
+std::vector<sf::Text> makeRoster()
+{
     std::vector<sf::Text> roster;
     for (int i = 0; i < rosterSize; ++i) {
         sf::Text entry(uidName(i), benchFont(), 15);
@@ -47,11 +51,12 @@ std::vector<sf::Text> makeRoster() {
 
 // Each line comes from a roster UID and mentions four others; every third
 // line is long enough to wrap.
-void fillPane(Chat_RECV& pane) {
+void fillPane(Chat_RECV& pane)
+{
     for (int l = 0; l < paneLines; ++l) {
         std::string line = uidName(l) + ": hey @" + uidName((l + 5) % rosterSize) + ", see @" +
-                           uidName((l + 11) % rosterSize) + " and @" + uidName((l + 17) % rosterSize) +
-                           "! also @" + uidName((l + 29) % rosterSize);
+                           uidName((l + 11) % rosterSize) + " and @" + uidName((l + 17) % rosterSize) + "! also @" +
+                           uidName((l + 29) % rosterSize);
         if (l % 3 == 0) {
             line += " with some more words so that the line wraps onto a second row";
         }
@@ -59,13 +64,15 @@ void fillPane(Chat_RECV& pane) {
     }
 }
 
-void frame(Chat_RECV& pane, std::vector<sf::Text>& roster) {
+void frame(Chat_RECV& pane, std::vector<sf::Text>& roster)
+{
     pane.assignMSGcolors(roster);
     pane.setMSGcolor();
     pane.assignUIDreference(roster);
 }
 
-void BM_PaneFrameSteady(benchmark::State& state) {
+void BM_PaneFrameSteady(benchmark::State& state)
+{
     Chat_RECV pane(benchFont());
     fillPane(pane);
     std::vector<sf::Text> roster = makeRoster();
@@ -77,7 +84,8 @@ void BM_PaneFrameSteady(benchmark::State& state) {
 
 // A UID leaves and another takes its place, alternately: every frame sees a
 // roster different from the last one's, made of UIDs seen before.
-void BM_PaneFrameRosterSwap(benchmark::State& state) {
+void BM_PaneFrameRosterSwap(benchmark::State& state)
+{
     Chat_RECV pane(benchFont());
     fillPane(pane);
     std::vector<sf::Text> first = makeRoster();
@@ -94,7 +102,8 @@ void BM_PaneFrameRosterSwap(benchmark::State& state) {
 
 // Every frame a UID never seen before joins: its pattern is compiled and every
 // piece is scanned for it.
-void BM_PaneFrameNewUID(benchmark::State& state) {
+void BM_PaneFrameNewUID(benchmark::State& state)
+{
     Chat_RECV pane(benchFont());
     fillPane(pane);
     std::vector<sf::Text> roster = makeRoster();

@@ -39,12 +39,11 @@ class KeyboardInput {
 public:
     /// `msg` and `gui_msg` are the line and its drawable; every reference
     /// must outlive the handler.
-    KeyboardInput(std::string uid, std::string& msg, const sf::Text& gui_msg, Box& box, Caret& caret,
-                  Roster& roster, KeyProbe isKeyPressed, LineSender send)
+    KeyboardInput(std::string uid, std::string& msg, const sf::Text& gui_msg, Box& box, Caret& caret, Roster& roster,
+                  KeyProbe isKeyPressed, LineSender send)
         : m_uid(std::move(uid)), m_msg(msg), m_guiMsg(gui_msg), m_box(box), m_caret(caret), m_roster(roster),
           m_isKeyPressed(std::move(isKeyPressed)), m_send(std::move(send))
-    {
-    }
+    {}
 
     /// Text events edit the line; every other event, a close request
     /// included, acts on the keys held at this moment.

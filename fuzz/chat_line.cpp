@@ -44,8 +44,14 @@ Rules splitByRules(const std::string& line)
     return {{head, message}, 1};
 }
 
-bool isPunct(char c) { return std::ispunct(static_cast<unsigned char>(c)) != 0; }
-bool isSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+bool isPunct(char c)
+{
+    return std::ispunct(static_cast<unsigned char>(c)) != 0;
+}
+bool isSpace(char c)
+{
+    return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
 
 bool mentions(const std::string& piece, const std::string& uid)
 {
@@ -127,8 +133,8 @@ public:
             for (const std::string& piece : lines[i].getPieceStrings())
                 for (const sf::Text& entry : roster)
                     if (judgedAlike(piece, entry.getString().toAnsiString()) &&
-                        std::find(model[i].references.begin(), model[i].references.end(),
-                                  entry.getFillColor()) == model[i].references.end())
+                        std::find(model[i].references.begin(), model[i].references.end(), entry.getFillColor()) ==
+                            model[i].references.end())
                         model[i].references.push_back(entry.getFillColor());
             FUZZ_CHECK(lines[i].getReferenceColors() == model[i].references, "mention colours differ from the rule");
         }

@@ -45,7 +45,10 @@ std::vector<std::string> rosterPieces(const std::string& text)
     return pieces;
 }
 
-bool uncoloured(sf::Color colour) { return colour.r == 0 && colour.g == 0 && colour.b == 0; }
+bool uncoloured(sf::Color colour)
+{
+    return colour.r == 0 && colour.g == 0 && colour.b == 0;
+}
 
 struct Screen {
     Screen() : bar(fuzz::font()), roster(fuzz::font()), box(fuzz::font()), pane(fuzz::font()) {}
@@ -61,7 +64,7 @@ public:
     void receive(const std::string& text)
     {
         if (!state.client_status)
-            return;  // the error screen reads nothing
+            return; // the error screen reads nothing
         const std::size_t linesBefore = screen.pane.getMessages().size();
         const PacketKind kind = parlana::dispatch_packet(text, screen.pane, screen.roster, state);
         switch (kind) {

@@ -21,8 +21,8 @@ using parlana::kMaxFrameBytes;
 struct Reference {
     std::vector<std::string> bodies;
     bool rejected = false;
-    std::size_t rejectAt = 0;  // stream offset just past the oversized header
-    std::size_t leftover = 0;  // bytes of an unfinished frame at the end
+    std::size_t rejectAt = 0; // stream offset just past the oversized header
+    std::size_t leftover = 0; // bytes of an unfinished frame at the end
 };
 
 std::uint32_t sizeAt(const std::string& stream, std::size_t pos)

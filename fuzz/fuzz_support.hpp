@@ -10,12 +10,12 @@
 #include <cstdlib>
 #include <string>
 
-#define FUZZ_CHECK(condition, what)                                                            \
-    do {                                                                                       \
-        if (!(condition)) {                                                                    \
-            std::fprintf(stderr, "%s:%d: property violated: %s\n", __FILE__, __LINE__, what);  \
-            std::abort();                                                                      \
-        }                                                                                      \
+#define FUZZ_CHECK(condition, what)                                                                                    \
+    do {                                                                                                               \
+        if (!(condition)) {                                                                                            \
+            std::fprintf(stderr, "%s:%d: property violated: %s\n", __FILE__, __LINE__, what);                          \
+            std::abort();                                                                                              \
+        }                                                                                                              \
     } while (false)
 
 namespace fuzz {

@@ -22,7 +22,7 @@ namespace {
 
 struct Member {
     const Participant* connection;
-    std::string uid;  // empty for a nameless connection
+    std::string uid; // empty for a nameless connection
 };
 
 class Model {
@@ -127,17 +127,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     while (!in.empty()) {
         switch (in.byte() % 6) {
         case 0:
-        case 1:  // joins weigh double, so that the room can fill up
+        case 1: // joins weigh double, so that the room can fill up
             join(room, model, in.shortString(12));
             break;
         case 2:
             room.joinFailed();
             expectQueues(room, {});
             break;
-        case 3:  // any body, as a hostile client may send
+        case 3: // any body, as a hostile client may send
             relay(room, model, in.shortString(40));
             break;
-        case 4:  // a well-formed chat packet
+        case 4: // a well-formed chat packet
             relay(room, model, parlana::encodeFrame(in.shortString(130)).substr(4));
             break;
         case 5:

@@ -17,8 +17,7 @@ void putU32(std::string& out, std::uint32_t value)
 std::uint32_t getU32(const char* p)
 {
     const auto* u = reinterpret_cast<const unsigned char*>(p);
-    return (std::uint32_t{u[0]} << 24) | (std::uint32_t{u[1]} << 16) | (std::uint32_t{u[2]} << 8) |
-           std::uint32_t{u[3]};
+    return (std::uint32_t{u[0]} << 24) | (std::uint32_t{u[1]} << 16) | (std::uint32_t{u[2]} << 8) | std::uint32_t{u[3]};
 }
 
 } // namespace

@@ -8,9 +8,7 @@ constexpr std::size_t kIdleCapacity = 16 * 1024;
 
 } // namespace
 
-Participant::Participant(std::unique_ptr<sf::TcpSocket> socket) : m_socket(std::move(socket))
-{
-}
+Participant::Participant(std::unique_ptr<sf::TcpSocket> socket) : m_socket(std::move(socket)) {}
 
 Participant::FlushResult Participant::flush()
 {

@@ -151,8 +151,7 @@ void RelayServer::flushClients()
 {
     std::vector<const Participant*> gone;
     for (const auto& client : m_room.members()) {
-        if (client->queued() > Participant::kMaxQueuedBytes ||
-            client->flush() == Participant::FlushResult::Failed)
+        if (client->queued() > Participant::kMaxQueuedBytes || client->flush() == Participant::FlushResult::Failed)
             gone.push_back(client.get());
     }
     for (const Participant* client : gone)

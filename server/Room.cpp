@@ -4,8 +4,7 @@
 
 #include <algorithm>
 
-Room::Room(std::ostream& log)
-    : m_log(log), uid_error(parlana::kUidErrorToken), uid_limit_reached(parlana::kLimitToken)
+Room::Room(std::ostream& log) : m_log(log), uid_error(parlana::kUidErrorToken), uid_limit_reached(parlana::kLimitToken)
 {
     rebuildRoster();
 }
@@ -64,16 +63,16 @@ void Room::relay(const std::string& body)
 
 void Room::depart(const Participant& leaver)
 {
-    const auto item = std::find_if(m_items.begin(), m_items.end(),
-                                   [&](const auto& entry) { return entry.second == &leaver; });
+    const auto item =
+        std::find_if(m_items.begin(), m_items.end(), [&](const auto& entry) { return entry.second == &leaver; });
     if (item != m_items.end()) {
         logLine("[*] " + item->first + " : LEAVE");
         uids_sockets.erase(item->first);
         m_items.erase(item);
         rebuildRoster();
     }
-    const auto place = std::find_if(clients.begin(), clients.end(),
-                                    [&](const auto& client) { return client.get() == &leaver; });
+    const auto place =
+        std::find_if(clients.begin(), clients.end(), [&](const auto& client) { return client.get() == &leaver; });
     if (place != clients.end())
         clients.erase(place);
     for (const auto& client : clients)

@@ -105,8 +105,7 @@ TEST_F(DispatchTest, TokenLaterInTheStringIsAChatLine)
     EXPECT_TRUE(state.client_status);
     EXPECT_TRUE(state.error_msg.empty());
     EXPECT_TRUE(roster.uids.empty());
-    EXPECT_EQ(pane.lines,
-              (Uids{"bob: $%$uid_error$%$", "bob: $%$limit_reached$%$", "bob: $%$uids$%$,mallory,"}));
+    EXPECT_EQ(pane.lines, (Uids{"bob: $%$uid_error$%$", "bob: $%$limit_reached$%$", "bob: $%$uids$%$,mallory,"}));
 }
 
 TEST_F(DispatchTest, EmptyStringIsAnEmptyChatLine)

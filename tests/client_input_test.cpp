@@ -59,14 +59,14 @@ sf::Event mouseMove()
 class KeyboardInputTest : public ::testing::Test {
 protected:
     KeyboardInputTest()
-        : input("alice", msg, gui_msg, box, caret, roster,
-                [this](Key key) {
-                    asked.push_back(key);
-                    return held.count(key) > 0;
-                },
-                [this](std::string& line) { sent.push_back(line); })
-    {
-    }
+        : input(
+              "alice", msg, gui_msg, box, caret, roster,
+              [this](Key key) {
+                  asked.push_back(key);
+                  return held.count(key) > 0;
+              },
+              [this](std::string& line) { sent.push_back(line); })
+    {}
 
     void type(const std::string& text)
     {

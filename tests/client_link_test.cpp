@@ -185,8 +185,7 @@ TEST_F(LinkTest, JoinIsTheUidThenExactlyOneEmptyPacket)
 {
     send_join(*state.client, "alice");
     send_join(*state.client, "");
-    const std::string expected =
-        encodeFrame("alice") + encodeEmptyFrame() + encodeFrame("") + encodeEmptyFrame();
+    const std::string expected = encodeFrame("alice") + encodeEmptyFrame() + encodeFrame("") + encodeEmptyFrame();
     EXPECT_EQ(readFar(expected.size()), expected);
     EXPECT_EQ(readStray(), "");
 }

@@ -100,10 +100,10 @@ class InputWithWidgets : public ::testing::Test {
 protected:
     InputWithWidgets()
         : font(testFont()), box(font), roster(font), caret(95, 640),
-          input("alice", msg, gui_msg, box, caret, roster, [this](Key key) { return held.count(key) > 0; },
-                [this](std::string& line) { sent.push_back(line); })
-    {
-    }
+          input(
+              "alice", msg, gui_msg, box, caret, roster, [this](Key key) { return held.count(key) > 0; },
+              [this](std::string& line) { sent.push_back(line); })
+    {}
 
     void type(const std::string& text)
     {

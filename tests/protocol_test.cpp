@@ -43,8 +43,8 @@ std::string header(std::uint32_t size)
 
 TEST(Frame, EncodingMatchesThePacketClassByteForByte)
 {
-    for (const std::string& text : {std::string(), std::string("alice: hello"), std::string(300, 'x'),
-                                   std::string("a\0b", 3)}) {
+    for (const std::string& text :
+         {std::string(), std::string("alice: hello"), std::string(300, 'x'), std::string("a\0b", 3)}) {
         sf::Packet packet;
         packet << text;
         EXPECT_EQ(parlana::encodeFrame(text), packetBytes(packet));
@@ -55,10 +55,10 @@ TEST(Frame, EncodingMatchesThePacketClassByteForByte)
 TEST(Frame, ExtractionReadsLikeThePacketClass)
 {
     EXPECT_EQ(parlana::extractString(parlana::encodeFrame("bob: hi").substr(4)), "bob: hi");
-    EXPECT_EQ(parlana::extractString(""), "");                       // empty packet
-    EXPECT_EQ(parlana::extractString(std::string("\0\0", 2)), "");  // too short for a length
-    EXPECT_EQ(parlana::extractString(header(10) + "abc"), "");       // length past the end
-    EXPECT_EQ(parlana::extractString(header(2) + "abcdef"), "ab");   // trailing bytes ignored
+    EXPECT_EQ(parlana::extractString(""), "");                     // empty packet
+    EXPECT_EQ(parlana::extractString(std::string("\0\0", 2)), ""); // too short for a length
+    EXPECT_EQ(parlana::extractString(header(10) + "abc"), "");     // length past the end
+    EXPECT_EQ(parlana::extractString(header(2) + "abcdef"), "ab"); // trailing bytes ignored
 }
 
 TEST(FrameReader, ReassemblesFramesFromAnyChunking)

@@ -29,10 +29,7 @@ std::string body(const std::string& text)
 
 class RoomTest : public ::testing::Test {
 protected:
-    Participant* join(const std::string& uid)
-    {
-        return room.join(std::make_unique<Participant>(), uid).admitted;
-    }
+    Participant* join(const std::string& uid) { return room.join(std::make_unique<Participant>(), uid).admitted; }
     std::vector<std::string> logLines()
     {
         std::vector<std::string> lines;
@@ -61,8 +58,8 @@ TEST_F(RoomTest, JoinsAreSilentOnTheWireAndBuildTheRoster)
     ASSERT_TRUE(alice && bob);
     EXPECT_EQ(room.roster(), "$%$uids$%$,alice,bob,");
     EXPECT_EQ(alice->queued(), 0u);
-    EXPECT_EQ(logLines(), (std::vector<std::string>{"[*] alice : JOIN", "[*] CONNECTED USERS : 1",
-                                                    "[*] bob : JOIN", "[*] CONNECTED USERS : 2"}));
+    EXPECT_EQ(logLines(), (std::vector<std::string>{"[*] alice : JOIN", "[*] CONNECTED USERS : 1", "[*] bob : JOIN",
+                                                    "[*] CONNECTED USERS : 2"}));
 }
 
 TEST_F(RoomTest, RelayGoesToEveryoneInAcceptanceOrderSenderIncluded)
@@ -71,8 +68,8 @@ TEST_F(RoomTest, RelayGoesToEveryoneInAcceptanceOrderSenderIncluded)
     Participant* nameless = join("");
     Participant* bob = join("bob");
     room.relay(body("bob: hi @alice"));
-    room.relay(body(""));          // an empty string: roster alone
-    room.relay(std::string());     // an empty packet: roster alone
+    room.relay(body(""));                // an empty string: roster alone
+    room.relay(std::string());           // an empty packet: roster alone
     room.relay(body("$%$uid_error$%$")); // relayed without a look inside
     const std::string roster = "$%$uids$%$,alice,bob,";
     const std::vector<std::string> expected{roster, "bob: hi @alice", roster, roster, roster, "$%$uid_error$%$"};
@@ -93,8 +90,8 @@ TEST_F(RoomTest, RefusalsAndTheLimitCountNamelessConnections)
     ASSERT_TRUE(duplicate.refused);
     EXPECT_EQ(duplicate.admitted, nullptr);
     EXPECT_EQ(received(*duplicate.refused), std::vector<std::string>{parlana::kUidErrorToken});
-    EXPECT_EQ(logLines(), (std::vector<std::string>{"[!] UID NOT VALID : disconnected",
-                                                    "[!] JOIN ATTEMPT : FAILED", "[*] CONNECTED USERS : 22"}));
+    EXPECT_EQ(logLines(), (std::vector<std::string>{"[!] UID NOT VALID : disconnected", "[!] JOIN ATTEMPT : FAILED",
+                                                    "[*] CONNECTED USERS : 22"}));
 
     for (int i = 0; i < 24; ++i)
         join("");
@@ -124,12 +121,10 @@ TEST_F(RoomTest, DepartureCutsOutExactlyItsOwnItem)
     room.depart(*bob);
     EXPECT_EQ(room.roster(), "$%$uids$%$,malice,x,bob,");
     room.depart(*nameless);
-    EXPECT_EQ(logLines(), (std::vector<std::string>{"[*] alice, : LEAVE", "[*] CONNECTED USERS : 4",
-                                                    "[*] bob, : LEAVE", "[*] CONNECTED USERS : 3",
-                                                    "[*] CONNECTED USERS : 2"}));
+    EXPECT_EQ(logLines(), (std::vector<std::string>{"[*] alice, : LEAVE", "[*] CONNECTED USERS : 4", "[*] bob, : LEAVE",
+                                                    "[*] CONNECTED USERS : 3", "[*] CONNECTED USERS : 2"}));
     // Each departure sent the remaining clients the new roster, and nothing else.
-    EXPECT_EQ(received(*malice), (std::vector<std::string>{"$%$uids$%$,malice,bob,x,bob,",
-                                                           "$%$uids$%$,malice,x,bob,",
+    EXPECT_EQ(received(*malice), (std::vector<std::string>{"$%$uids$%$,malice,bob,x,bob,", "$%$uids$%$,malice,x,bob,",
                                                            "$%$uids$%$,malice,x,bob,"}));
     EXPECT_EQ(received(*comma).size(), 3u);
     // The freed UID can join again, at the end of the roster.

@@ -141,8 +141,8 @@ TEST_F(Server, PacketsTrickledByteByByteArriveWhole)
     auto alice = joined("alice");
     TestPeer slow;
     ASSERT_TRUE(slow.connect(port));
-    const std::string bytes = parlana::encodeFrame("slow") + parlana::encodeEmptyFrame() +
-                              parlana::encodeFrame("slow: one byte at a time");
+    const std::string bytes =
+        parlana::encodeFrame("slow") + parlana::encodeEmptyFrame() + parlana::encodeFrame("slow: one byte at a time");
     for (char c : bytes) {
         ASSERT_TRUE(slow.sendRaw(std::string(1, c)));
         ::usleep(2000);

@@ -6,7 +6,8 @@
 
 namespace {
 
-std::vector<std::string> pieces(const MultipartText& line) {
+std::vector<std::string> pieces(const MultipartText& line)
+{
     std::vector<std::string> out;
     for (const sf::Text& piece : line.getText()) {
         out.push_back(piece.getString().toAnsiString());
@@ -14,11 +15,13 @@ std::vector<std::string> pieces(const MultipartText& line) {
     return out;
 }
 
-MultipartText makeLine(const std::string& text) {
+MultipartText makeLine(const std::string& text)
+{
     return MultipartText(text, testFont(), sf::Color::White);
 }
 
-std::vector<sf::Color> fills(const MultipartText& line) {
+std::vector<sf::Color> fills(const MultipartText& line)
+{
     std::vector<sf::Color> out;
     for (const sf::Text& piece : line.getText()) {
         out.push_back(piece.getFillColor());
@@ -28,7 +31,8 @@ std::vector<sf::Color> fills(const MultipartText& line) {
 
 } // namespace
 
-TEST(ChatLine, SplitsAtTheFirstColon) {
+TEST(ChatLine, SplitsAtTheFirstColon)
+{
     const MultipartText line = makeLine("alice: hello");
     EXPECT_EQ(pieces(line), (std::vector<std::string>{"alice:", " hello"}));
     EXPECT_EQ(line.getSize(), 1);
@@ -41,7 +45,8 @@ TEST(ChatLine, SplitsAtTheFirstColon) {
     EXPECT_EQ(pieces(makeLine("bob:")), (std::vector<std::string>{"bob:", ""}));
 }
 
-TEST(ChatLine, LineWithoutColonShowsAsPlainMessage) {
+TEST(ChatLine, LineWithoutColonShowsAsPlainMessage)
+{
     const MultipartText line = makeLine("no separator here");
     EXPECT_EQ(pieces(line), (std::vector<std::string>{"", "no separator here"}));
     EXPECT_EQ(line.getUID(), "");
@@ -51,7 +56,8 @@ TEST(ChatLine, LineWithoutColonShowsAsPlainMessage) {
     EXPECT_EQ(empty.getUID(), "");
 }
 
-TEST(ChatLine, WrapsOnceAfterSeventyCharacters) {
+TEST(ChatLine, WrapsOnceAfterSeventyCharacters)
+{
     const std::string seventy(70, 'x');
     EXPECT_EQ(makeLine("a:" + seventy).getSize(), 1);
 
@@ -72,7 +78,8 @@ TEST(ChatLine, WrapsOnceAfterSeventyCharacters) {
     EXPECT_EQ(typed.size() - 69, 43u);
 }
 
-TEST(ChatLine, PlacesMessageAfterColonAndContinuationBelow) {
+TEST(ChatLine, PlacesMessageAfterColonAndContinuationBelow)
+{
     MultipartText line = makeLine("alice: " + std::string(80, 'z'));
     line.setPosition(250, 100);
     const std::vector<sf::Text>& texts = line.getText();
@@ -88,7 +95,8 @@ TEST(ChatLine, PlacesMessageAfterColonAndContinuationBelow) {
     EXPECT_EQ(line.getXY(), sf::Vector2f(afterColon, 100.f));
 }
 
-TEST(ChatLine, CyclesReferenceColoursInOrderOfAddition) {
+TEST(ChatLine, CyclesReferenceColoursInOrderOfAddition)
+{
     MultipartText line = makeLine("bob: " + std::string(75, 'm'));
     line.setMSGcolor();
     EXPECT_EQ(fills(line)[1], sf::Color::White) << "no reference colour, no change";
@@ -113,11 +121,12 @@ TEST(ChatLine, CyclesReferenceColoursInOrderOfAddition) {
     step();
     step();
     step();
-    EXPECT_EQ(shown, (std::vector<sf::Color>{sf::Color::Red, sf::Color::Blue, sf::Color::Green,
-                                             sf::Color::Red, sf::Color::Blue, sf::Color::Green}));
+    EXPECT_EQ(shown, (std::vector<sf::Color>{sf::Color::Red, sf::Color::Blue, sf::Color::Green, sf::Color::Red,
+                                             sf::Color::Blue, sf::Color::Green}));
 }
 
-TEST(ChatLine, PopHeadRemovesOneRowAtATime) {
+TEST(ChatLine, PopHeadRemovesOneRowAtATime)
+{
     MultipartText wrapped = makeLine("bob: " + std::string(75, 'm'));
     wrapped.setReferenceColor(sf::Color::Red);
     wrapped.setReferenceColor(sf::Color::Blue);

@@ -7,7 +7,8 @@
 #include <string>
 #include <thread>
 
-TEST(InputBox, CounterAndFullTestCountBytes) {
+TEST(InputBox, CounterAndFullTestCountBytes)
+{
     Chat_BOX box(testFont());
     EXPECT_EQ(box.getEnterLabelXY(), sf::Vector2f(25.f, 640.f));
     EXPECT_EQ(box.getLengthLabel().getString().toAnsiString(), "0/112");
@@ -30,13 +31,15 @@ TEST(InputBox, CounterAndFullTestCountBytes) {
     EXPECT_EQ(box.getLengthLabel().getString().toAnsiString(), "0/112");
 }
 
-TEST(InputBox, FullLineEndsInsideTheBox) {
+TEST(InputBox, FullLineEndsInsideTheBox)
+{
     sf::Text line(std::string(112, 'W'), testFont(), 15);
     line.setPosition(25.f + 70.f, 640.f);
     EXPECT_LT(line.getGlobalBounds().left + line.getGlobalBounds().width, 995.f);
 }
 
-TEST(InputBox, DrawsFrameRedPromptAndCounterOverBorder) {
+TEST(InputBox, DrawsFrameRedPromptAndCounterOverBorder)
+{
     Canvas canvas;
     Chat_BOX box(testFont());
     const sf::Image image = canvas.render(box);
@@ -48,7 +51,8 @@ TEST(InputBox, DrawsFrameRedPromptAndCounterOverBorder) {
     EXPECT_TRUE(anyPixel(image, {25.f, 599.f, 60.f, 1.f}, sf::Color::Black)) << "counter masks the border";
 }
 
-TEST(Caret, MovesFromItsOrigin) {
+TEST(Caret, MovesFromItsOrigin)
+{
     Cursor caret(95, 640);
     EXPECT_EQ(caret.getPosition(), sf::Vector2f(95.f, 641.f));
     caret.updatePosition(0, 1);
@@ -66,7 +70,8 @@ TEST(Caret, MovesFromItsOrigin) {
     EXPECT_EQ(caret.getPosition(), sf::Vector2f(95.f, 641.f));
 }
 
-TEST(Caret, ShowsOnlyInTheFirstHalfOfEachSecond) {
+TEST(Caret, ShowsOnlyInTheFirstHalfOfEachSecond)
+{
     EXPECT_TRUE(Cursor::visibleAt(sf::seconds(0.f)));
     EXPECT_TRUE(Cursor::visibleAt(sf::seconds(0.49f)));
     EXPECT_FALSE(Cursor::visibleAt(sf::seconds(0.5f)));
@@ -82,7 +87,8 @@ TEST(Caret, ShowsOnlyInTheFirstHalfOfEachSecond) {
     EXPECT_EQ(canvas.render(caret).getPixel(95, 648), sf::Color::White);
 }
 
-TEST(ErrorScreen, KeepsItsOwnFontAndMessage) {
+TEST(ErrorScreen, KeepsItsOwnFontAndMessage)
+{
     Canvas canvas;
     auto font = std::make_unique<sf::Font>(testFont());
     std::string message = "ERROR: SERVER MAX CONNECTION REACHED";

@@ -13,7 +13,8 @@ namespace {
 
 using Roster = std::vector<sf::Text>;
 
-Roster makeRoster(const std::vector<std::pair<std::string, sf::Color>>& uids) {
+Roster makeRoster(const std::vector<std::pair<std::string, sf::Color>>& uids)
+{
     Roster roster;
     for (const auto& [uid, colour] : uids) {
         sf::Text entry(uid, testFont(), 15);
@@ -23,25 +24,27 @@ Roster makeRoster(const std::vector<std::pair<std::string, sf::Color>>& uids) {
     return roster;
 }
 
-std::vector<sf::Color> mentionsFound(const std::string& text, const Roster& roster) {
+std::vector<sf::Color> mentionsFound(const std::string& text, const Roster& roster)
+{
     Chat_RECV pane(testFont());
     pane.insert_msg("bob: " + text);
     pane.assignUIDreference(roster);
     return pane.getMessages().front().getReferenceColors();
 }
 
-float newestTop(const Chat_RECV& pane) {
+float newestTop(const Chat_RECV& pane)
+{
     return pane.getMessages().back().getXY().y;
 }
 
 // The mention rule judged by hand, independently of any pattern engine.
-bool mentionedIn(const std::string& piece, const std::string& uid) {
+bool mentionedIn(const std::string& piece, const std::string& uid)
+{
     const std::string needle = "@" + uid;
     const auto endsHere = [&](std::size_t k) {
         return k == piece.size() || std::isspace(static_cast<unsigned char>(piece[k]));
     };
-    for (std::size_t at = piece.find(needle); at != std::string::npos;
-         at = piece.find(needle, at + 1)) {
+    for (std::size_t at = piece.find(needle); at != std::string::npos; at = piece.find(needle, at + 1)) {
         const std::size_t k = at + needle.size();
         if (endsHere(k) ||
             (k < piece.size() && std::ispunct(static_cast<unsigned char>(piece[k])) && endsHere(k + 1))) {
@@ -53,7 +56,8 @@ bool mentionedIn(const std::string& piece, const std::string& uid) {
 
 } // namespace
 
-TEST(MessagePane, StacksLinesRowByRow) {
+TEST(MessagePane, StacksLinesRowByRow)
+{
     Chat_RECV pane(testFont());
     pane.insert_msg("alice: one");
     EXPECT_EQ(pane.getMessages()[0].getUIDxy(), sf::Vector2f(250.f, 100.f));
@@ -65,7 +69,8 @@ TEST(MessagePane, StacksLinesRowByRow) {
     EXPECT_EQ(pane.getRowCount(), 5);
 }
 
-TEST(MessagePane, ScrollsOneRowPerStepAtTheTwentyFourthRow) {
+TEST(MessagePane, ScrollsOneRowPerStepAtTheTwentyFourthRow)
+{
     Canvas canvas;
     Chat_RECV pane(testFont());
     for (int i = 0; i < 23; ++i) {
@@ -93,7 +98,8 @@ TEST(MessagePane, ScrollsOneRowPerStepAtTheTwentyFourthRow) {
     EXPECT_EQ(newestTop(pane), 540.f);
 }
 
-TEST(MessagePane, WrappedLineAtTheBottomAndAtTheTop) {
+TEST(MessagePane, WrappedLineAtTheBottomAndAtTheTop)
+{
     Canvas canvas;
     Chat_RECV pane(testFont());
     pane.insert_msg("first: " + std::string(80, 'f'));
@@ -114,7 +120,8 @@ TEST(MessagePane, WrappedLineAtTheBottomAndAtTheTop) {
     EXPECT_EQ(pane.getMessages()[1].getUIDxy().y, 100.f);
 }
 
-TEST(MessagePane, WrappedLineLosesItsSenderRowFirst) {
+TEST(MessagePane, WrappedLineLosesItsSenderRowFirst)
+{
     Canvas canvas;
     Chat_RECV pane(testFont());
     pane.insert_msg("bob: @alice " + std::string(80, 'b'));
@@ -137,7 +144,8 @@ TEST(MessagePane, WrappedLineLosesItsSenderRowFirst) {
     EXPECT_TRUE(pane.getMessages()[0].isEmpty()) << "the continuation leaves at the next step";
 }
 
-TEST(MessagePane, ColoursSendersFromTheRoster) {
+TEST(MessagePane, ColoursSendersFromTheRoster)
+{
     Chat_RECV pane(testFont());
     pane.insert_msg("alice: hi");
     pane.insert_msg("carol: hi");
@@ -152,7 +160,8 @@ TEST(MessagePane, ColoursSendersFromTheRoster) {
         << "a sender who left keeps the last colour";
 }
 
-TEST(MessagePane, MentionRule) {
+TEST(MessagePane, MentionRule)
+{
     const Roster alice = makeRoster({{"alice", sf::Color::Red}});
     const std::vector<sf::Color> red{sf::Color::Red};
     for (const char* text : {"@alice hi", "@alice, hi", "hi @alice", "hi @alice!", "hi x@alice"}) {
@@ -164,11 +173,11 @@ TEST(MessagePane, MentionRule) {
 
     // Within a piece colours follow roster order, not the order in the text.
     const Roster two = makeRoster({{"alice", sf::Color::Red}, {"carol", sf::Color::Blue}});
-    EXPECT_EQ(mentionsFound("@carol and @alice", two),
-              (std::vector<sf::Color>{sf::Color::Red, sf::Color::Blue}));
+    EXPECT_EQ(mentionsFound("@carol and @alice", two), (std::vector<sf::Color>{sf::Color::Red, sf::Color::Blue}));
 }
 
-TEST(MessagePane, UIDsAreMatchedLiterally) {
+TEST(MessagePane, UIDsAreMatchedLiterally)
+{
     const Roster odd = makeRoster(
         {{"(a+)+", sf::Color::Red}, {"a.b", sf::Color::Blue}, {"[x", sf::Color::Green}, {"a\\", sf::Color::Cyan}});
     EXPECT_TRUE(mentionsFound("@" + std::string(26, 'a') + "b @axb", odd).empty());
@@ -176,7 +185,8 @@ TEST(MessagePane, UIDsAreMatchedLiterally) {
               (std::vector<sf::Color>{sf::Color::Red, sf::Color::Blue, sf::Color::Green, sf::Color::Cyan}));
 }
 
-TEST(MessagePane, MentionsFollowRosterChanges) {
+TEST(MessagePane, MentionsFollowRosterChanges)
+{
     Chat_RECV pane(testFont());
     pane.insert_msg("bob: hello @carol");
     const Roster without = makeRoster({{"bob", sf::Color::Blue}});
@@ -196,14 +206,14 @@ TEST(MessagePane, MentionsFollowRosterChanges) {
 
 // Scans are cached per UID and per line; the colours recorded must still be
 // exactly those of judging every piece against every roster UID every frame.
-TEST(MessagePane, CachedScansRecordWhatAFullScanWould) {
+TEST(MessagePane, CachedScansRecordWhatAFullScanWould)
+{
     const std::vector<std::pair<std::string, sf::Color>> everyone{
-        {"alice", sf::Color::Red},  {"al", sf::Color::Blue},    {"a.b", sf::Color::Green},
-        {"(a+)+", sf::Color::Cyan}, {"bob", sf::Color::Yellow}, {"x[", sf::Color::Magenta},
+        {"alice", sf::Color::Red},       {"al", sf::Color::Blue},    {"a.b", sf::Color::Green},
+        {"(a+)+", sf::Color::Cyan},      {"bob", sf::Color::Yellow}, {"x[", sf::Color::Magenta},
         {"a|^${1}/", sf::Color(9, 9, 9)}};
-    const std::vector<std::string> words{"@alice", "@al,",  "@a.b!", "@axb", "@(a+)+", "@bob",
-                                         "@x[",    "@bob!!", "hi",   "@alicex", "?!",
-                                         "@a|^${1}/x", "@a|^${1}/!"};
+    const std::vector<std::string> words{"@alice", "@al,", "@a.b!",   "@axb", "@(a+)+",     "@bob",      "@x[",
+                                         "@bob!!", "hi",   "@alicex", "?!",   "@a|^${1}/x", "@a|^${1}/!"};
     std::mt19937 random(7);
     const auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
 
@@ -249,7 +259,8 @@ TEST(MessagePane, CachedScansRecordWhatAFullScanWould) {
     }
 }
 
-TEST(MessagePane, DrawsFrameAndSenderColour) {
+TEST(MessagePane, DrawsFrameAndSenderColour)
+{
     Canvas canvas;
     Chat_RECV pane(testFont());
     pane.insert_msg("alice: hello");

@@ -5,21 +5,24 @@
 
 namespace {
 
-void fill(Chat_UID& roster, int count, const std::string& prefix = "user") {
+void fill(Chat_UID& roster, int count, const std::string& prefix = "user")
+{
     roster.refresh();
     for (int i = 0; i < count; ++i) {
         roster.getUIDS(prefix + std::to_string(i));
     }
 }
 
-std::string header(Chat_UID& roster) {
+std::string header(Chat_UID& roster)
+{
     roster.updateUIDcounter();
     return roster.getCounter().getString().toAnsiString();
 }
 
 } // namespace
 
-TEST(Roster, HeaderCountsEntriesAndPages) {
+TEST(Roster, HeaderCountsEntriesAndPages)
+{
     Chat_UID roster(testFont());
     EXPECT_EQ(roster.getCounter().getString().toAnsiString(), "[+] CHAT 0");
     EXPECT_EQ(header(roster), "[+] CHAT 0 [ 1/1 ]");
@@ -35,7 +38,8 @@ TEST(Roster, HeaderCountsEntriesAndPages) {
     EXPECT_EQ(header(roster), "[+] CHAT 47 [ 1/3 ]");
 }
 
-TEST(Roster, PagesAreClampedByDraw) {
+TEST(Roster, PagesAreClampedByDraw)
+{
     Canvas canvas;
     Chat_UID roster(testFont());
     roster.prevPage();
@@ -59,7 +63,8 @@ TEST(Roster, PagesAreClampedByDraw) {
     EXPECT_EQ(roster.getPageStart(), 0);
 }
 
-TEST(Roster, EveryPageStartsTwentyThreeEntriesOn) {
+TEST(Roster, EveryPageStartsTwentyThreeEntriesOn)
+{
     Canvas canvas;
     Chat_UID roster(testFont());
     fill(roster, 50);
@@ -78,7 +83,8 @@ TEST(Roster, EveryPageStartsTwentyThreeEntriesOn) {
     EXPECT_TRUE(allPixels(image, {35.f, 192.f, 150.f, 380.f}, sf::Color::Black));
 }
 
-TEST(Roster, ColoursAreBrightAndKeptForTheRun) {
+TEST(Roster, ColoursAreBrightAndKeptForTheRun)
+{
     Chat_UID roster(testFont());
     fill(roster, 46);
     std::map<std::string, sf::Color> first = roster.getUIDSmap();
@@ -101,7 +107,8 @@ TEST(Roster, ColoursAreBrightAndKeptForTheRun) {
     EXPECT_EQ(roster.getUIDSmap().size(), 47u);
 }
 
-TEST(Roster, DrawsFrameHeaderOverBorderAndEntries) {
+TEST(Roster, DrawsFrameHeaderOverBorderAndEntries)
+{
     Canvas canvas;
     Chat_UID roster(testFont());
     fill(roster, 2);

@@ -6,7 +6,8 @@
 
 namespace {
 
-std::tm localDate(int year, int month, int day, int hour, int minute, int second) {
+std::tm localDate(int year, int month, int day, int hour, int minute, int second)
+{
     std::tm when{};
     when.tm_year = year - 1900;
     when.tm_mon = month - 1;
@@ -19,7 +20,8 @@ std::tm localDate(int year, int month, int day, int hour, int minute, int second
     return when;
 }
 
-std::string serverText(const std::string& name) {
+std::string serverText(const std::string& name)
+{
     StatusBar bar(testFont());
     bar.setServerName(name);
     bar.setInfo("me", {});
@@ -29,14 +31,16 @@ std::string serverText(const std::string& name) {
 
 } // namespace
 
-TEST(StatusBar, ClockUsesItalianAbbreviations) {
+TEST(StatusBar, ClockUsesItalianAbbreviations)
+{
     EXPECT_EQ(StatusBar::formatClock(localDate(2026, 12, 6, 6, 2, 42)), "Dom Dic  6 06:02:42 2026\n");
     EXPECT_EQ(StatusBar::formatClock(localDate(2026, 3, 10, 23, 59, 0)), "Mar Mar 10 23:59:00 2026\n");
     EXPECT_EQ(StatusBar::formatClock(localDate(2027, 5, 20, 0, 0, 9)), "Gio May 20 00:00:09 2027\n");
     EXPECT_EQ(StatusBar::formatClock(localDate(2027, 1, 1, 12, 0, 0)), "Ven Gen  1 12:00:00 2027\n");
 }
 
-TEST(StatusBar, LongServerNamesAreShortened) {
+TEST(StatusBar, LongServerNamesAreShortened)
+{
     const std::string prefix = "[ + ] SERVER : ";
     const std::string name25(25, 's');
     EXPECT_EQ(serverText(name25), prefix + name25);
@@ -45,7 +49,8 @@ TEST(StatusBar, LongServerNamesAreShortened) {
     EXPECT_EQ(serverText(""), prefix);
 }
 
-TEST(StatusBar, UIDLabelShowsNoticeUntilARosterArrives) {
+TEST(StatusBar, UIDLabelShowsNoticeUntilARosterArrives)
+{
     StatusBar bar(testFont());
     bar.setInfo("me", {});
     EXPECT_EQ(bar.getUIDLabel().getString().toAnsiString(), "[ ! ] NOT CONNECTED");
@@ -59,7 +64,8 @@ TEST(StatusBar, UIDLabelShowsNoticeUntilARosterArrives) {
     EXPECT_EQ(bar.getUIDLabel().getFillColor(), sf::Color::White) << "unlisted UID stays readable";
 }
 
-TEST(StatusBar, DrawsLabelsInTheirColoursWithoutOverlap) {
+TEST(StatusBar, DrawsLabelsInTheirColoursWithoutOverlap)
+{
     Canvas canvas;
     StatusBar bar(testFont());
     bar.setServerName(std::string(40, 'W'));
@@ -75,7 +81,6 @@ TEST(StatusBar, DrawsLabelsInTheirColoursWithoutOverlap) {
     EXPECT_TRUE(anyPixel(image, {800.f, 25.f, 100.f, 20.f}, sf::Color::Red));
 
     // The longest server label still ends before the clock.
-    EXPECT_LT(bar.getServerLabel().getGlobalBounds().left + bar.getServerLabel().getGlobalBounds().width,
-              400.f);
+    EXPECT_LT(bar.getServerLabel().getGlobalBounds().left + bar.getServerLabel().getGlobalBounds().width, 400.f);
     EXPECT_FALSE(anyPixel(image, {400.f, 25.f, 150.f, 20.f}, sf::Color::Magenta));
 }

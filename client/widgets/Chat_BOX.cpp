@@ -7,8 +7,8 @@ const unsigned characterSize = 15;
 const std::size_t lineLimit = 112;
 } // namespace
 
-Chat_BOX::Chat_BOX(sf::Font& font)
-    : msgLength(0), width(990), height(80), x(5), y(600) {
+Chat_BOX::Chat_BOX(sf::Font& font) : msgLength(0), width(990), height(80), x(5), y(600)
+{
     enterLabel.setString("ENTER : ");
     enterLabel.setFont(font);
     enterLabel.setCharacterSize(characterSize);
@@ -28,29 +28,35 @@ Chat_BOX::Chat_BOX(sf::Font& font)
     shapePanelFrame(frame, x, y, width, height, sf::Color::Transparent);
 }
 
-sf::Vector2<float> Chat_BOX::getEnterLabelXY() const {
+sf::Vector2<float> Chat_BOX::getEnterLabelXY() const
+{
     return enterLabel.getPosition();
 }
 
-void Chat_BOX::get_msg_length(std::string line) {
+void Chat_BOX::get_msg_length(std::string line)
+{
     msgLength = static_cast<std::int32_t>(line.size());
     lengthLabel.setString(std::to_string(msgLength) + "/112");
 }
 
-bool Chat_BOX::isFull(std::string line) const {
+bool Chat_BOX::isFull(std::string line) const
+{
     return line.size() >= lineLimit;
 }
 
-void Chat_BOX::draw(sf::RenderWindow& window) {
+void Chat_BOX::draw(sf::RenderWindow& window)
+{
     window.draw(frame, sf::RenderStates::Default);
     window.draw(enterLabel, sf::RenderStates::Default);
     window.draw(lengthLabel, sf::RenderStates::Default);
 }
 
-const sf::Text& Chat_BOX::getLengthLabel() const {
+const sf::Text& Chat_BOX::getLengthLabel() const
+{
     return lengthLabel;
 }
 
-std::int32_t Chat_BOX::getMsgLength() const {
+std::int32_t Chat_BOX::getMsgLength() const
+{
     return msgLength;
 }

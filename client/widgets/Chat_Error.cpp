@@ -2,8 +2,8 @@
 
 #include <utility>
 
-Chat_Error::Chat_Error(sf::Font& font, std::string message)
-    : font(font), message(std::move(message)), x(200), y(350) {
+Chat_Error::Chat_Error(sf::Font& font, std::string message) : font(font), message(std::move(message)), x(200), y(350)
+{
     // Character size is left at the text default (30): the error stands out.
     text.setString(this->message);
     text.setFont(this->font);
@@ -11,10 +11,12 @@ Chat_Error::Chat_Error(sf::Font& font, std::string message)
     text.setFillColor(sf::Color::White);
 }
 
-void Chat_Error::draw(sf::RenderWindow& window) {
+void Chat_Error::draw(sf::RenderWindow& window)
+{
     window.draw(text, sf::RenderStates::Default);
 }
 
-const sf::Text& Chat_Error::getText() const {
+const sf::Text& Chat_Error::getText() const
+{
     return text;
 }

@@ -9,12 +9,13 @@ const std::int16_t maxRows = 23;
 const int rowHeight = 20;
 } // namespace
 
-Chat_RECV::Chat_RECV(sf::Font& font)
-    : font(font), width(775), height(500), x(220), y(80), rowCount(0) {
+Chat_RECV::Chat_RECV(sf::Font& font) : font(font), width(775), height(500), x(220), y(80), rowCount(0)
+{
     shapePanelFrame(panel, x, y, width, height);
 }
 
-void Chat_RECV::insert_msg(std::string line) {
+void Chat_RECV::insert_msg(std::string line)
+{
     MultipartText text(std::move(line), font, sf::Color::White);
     if (messages.empty()) {
         text.setPosition(x + 30, y + 20);
@@ -27,7 +28,8 @@ void Chat_RECV::insert_msg(std::string line) {
     messages.push_back(std::move(text));
 }
 
-void Chat_RECV::assignMSGcolors(std::vector<sf::Text>& roster) {
+void Chat_RECV::assignMSGcolors(std::vector<sf::Text>& roster)
+{
     // Only the last roster entry with the sender's name decides its colour,
     // and a line without its sender piece takes none.
     for (MultipartText& line : messages) {
@@ -46,13 +48,15 @@ void Chat_RECV::assignMSGcolors(std::vector<sf::Text>& roster) {
     }
 }
 
-void Chat_RECV::setMSGcolor() {
+void Chat_RECV::setMSGcolor()
+{
     for (MultipartText& line : messages) {
         line.setMSGcolor();
     }
 }
 
-void Chat_RECV::assignUIDreference(std::vector<sf::Text> rosterTexts) {
+void Chat_RECV::assignUIDreference(std::vector<sf::Text> rosterTexts)
+{
     // Reference colours only accumulate, so scanning a line again against the
     // same roster adds nothing: only lines not yet scanned against the current
     // roster are visited.
@@ -66,7 +70,8 @@ void Chat_RECV::assignUIDreference(std::vector<sf::Text> rosterTexts) {
     unscannedFrom = messages.size();
 }
 
-void Chat_RECV::draw(sf::RenderWindow& window, std::map<std::string, sf::Color> colours) {
+void Chat_RECV::draw(sf::RenderWindow& window, std::map<std::string, sf::Color> colours)
+{
     window.draw(panel, sf::RenderStates::Default);
     std::size_t i = 0;
     while (i < messages.size()) {
@@ -86,28 +91,31 @@ void Chat_RECV::draw(sf::RenderWindow& window, std::map<std::string, sf::Color> 
     }
 }
 
-const std::vector<MultipartText>& Chat_RECV::getMessages() const {
+const std::vector<MultipartText>& Chat_RECV::getMessages() const
+{
     return messages;
 }
 
-std::int16_t Chat_RECV::getRowCount() const {
+std::int16_t Chat_RECV::getRowCount() const
+{
     return rowCount;
 }
 
-bool Chat_RECV::rosterChanged(const std::vector<sf::Text>& rosterTexts) const {
+bool Chat_RECV::rosterChanged(const std::vector<sf::Text>& rosterTexts) const
+{
     if (rosterTexts.size() != roster.size()) {
         return true;
     }
     for (std::size_t i = 0; i < roster.size(); ++i) {
-        if (rosterTexts[i].getFillColor() != roster[i].colour ||
-            rosterTexts[i].getString() != roster[i].name) {
+        if (rosterTexts[i].getFillColor() != roster[i].colour || rosterTexts[i].getString() != roster[i].name) {
             return true;
         }
     }
     return false;
 }
 
-void Chat_RECV::adoptRoster(const std::vector<sf::Text>& rosterTexts) {
+void Chat_RECV::adoptRoster(const std::vector<sf::Text>& rosterTexts)
+{
     roster.clear();
     for (const sf::Text& entry : rosterTexts) {
         const std::size_t id = matcher.idFor(entry.getString().toAnsiString());
@@ -115,7 +123,8 @@ void Chat_RECV::adoptRoster(const std::vector<sf::Text>& rosterTexts) {
     }
 }
 
-void Chat_RECV::scanLine(MultipartText& line) {
+void Chat_RECV::scanLine(MultipartText& line)
+{
     const std::vector<std::string>& pieces = line.getPieceStrings();
     for (std::size_t p = 0; p < pieces.size(); ++p) {
         for (const RosterUID& uid : roster) {
@@ -131,7 +140,8 @@ void Chat_RECV::scanLine(MultipartText& line) {
     }
 }
 
-void Chat_RECV::eraseFront() {
+void Chat_RECV::eraseFront()
+{
     messages.erase(messages.begin());
     if (unscannedFrom > 0) {
         --unscannedFrom;

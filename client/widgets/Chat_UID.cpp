@@ -14,18 +14,21 @@ const float rowStep = 20.f;
 const float minBrightness = 100.f;
 const sf::Color uncoloured(0, 0, 0, 255);
 
-bool isUncoloured(sf::Color colour) {
+bool isUncoloured(sf::Color colour)
+{
     return colour.r == 0 && colour.g == 0 && colour.b == 0;
 }
 
-std::uint16_t drawChannel() {
+std::uint16_t drawChannel()
+{
     return static_cast<std::uint16_t>(std::rand() % 255 + 1);
 }
 } // namespace
 
 Chat_UID::Chat_UID(sf::Font& font)
-    : font(font), pages(0), currentPage(1), drawIndex(0), pageStart(0), uidCount(0), red(0),
-      green(0), blue(0), width(200), height(500), x(5), y(80) {
+    : font(font), pages(0), currentPage(1), drawIndex(0), pageStart(0), uidCount(0), red(0), green(0), blue(0),
+      width(200), height(500), x(5), y(80)
+{
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 
     // The header straddles the frame's top edge; its thick black outline
@@ -41,7 +44,8 @@ Chat_UID::Chat_UID(sf::Font& font)
     shapePanelFrame(frame, x, y, width, height);
 }
 
-void Chat_UID::getUIDS(std::string uid) {
+void Chat_UID::getUIDS(std::string uid)
+{
     sf::Text entry;
     entry.setString(uid);
     entry.setFont(font);
@@ -62,29 +66,33 @@ void Chat_UID::getUIDS(std::string uid) {
     assignUIDScolors();
 }
 
-std::vector<sf::Text>& Chat_UID::getUIDS() {
+std::vector<sf::Text>& Chat_UID::getUIDS()
+{
     return uidTexts;
 }
 
-std::map<std::string, sf::Color>& Chat_UID::getUIDSmap() {
+std::map<std::string, sf::Color>& Chat_UID::getUIDSmap()
+{
     return uidColors;
 }
 
-void Chat_UID::refresh() {
+void Chat_UID::refresh()
+{
     uidTexts.clear();
     uidKeys.clear();
 }
 
-void Chat_UID::getUIDpages() {
+void Chat_UID::getUIDpages()
+{
     if (uidTexts.size() <= perPage) {
         pages = 1;
         return;
     }
-    pages = static_cast<std::uint32_t>(
-        std::ceil(static_cast<float>(uidTexts.size()) / static_cast<float>(perPage)));
+    pages = static_cast<std::uint32_t>(std::ceil(static_cast<float>(uidTexts.size()) / static_cast<float>(perPage)));
 }
 
-void Chat_UID::assignUIDScolors() {
+void Chat_UID::assignUIDScolors()
+{
     for (std::size_t i = 0; i < uidTexts.size(); ++i) {
         sf::Text& entry = uidTexts[i];
         if (!isUncoloured(entry.getFillColor())) {
@@ -93,8 +101,8 @@ void Chat_UID::assignUIDScolors() {
         do {
             drawColour();
         } while (brightness(red, green, blue) <= minBrightness);
-        const sf::Color colour(static_cast<sf::Uint8>(red), static_cast<sf::Uint8>(green),
-                               static_cast<sf::Uint8>(blue), 255);
+        const sf::Color colour(static_cast<sf::Uint8>(red), static_cast<sf::Uint8>(green), static_cast<sf::Uint8>(blue),
+                               255);
         entry.setFillColor(colour);
         uidColors[uidKeys[i]] = colour;
     }
@@ -106,23 +114,27 @@ void Chat_UID::assignUIDScolors() {
     }
 }
 
-void Chat_UID::nextPage() {
+void Chat_UID::nextPage()
+{
     ++currentPage;
 }
 
-void Chat_UID::prevPage() {
+void Chat_UID::prevPage()
+{
     if (currentPage != 1) {
         --currentPage;
     }
 }
 
-void Chat_UID::updateUIDcounter() {
+void Chat_UID::updateUIDcounter()
+{
     getUIDpages();
-    uidCounter.setString("[+] CHAT " + std::to_string(uidTexts.size()) + " [ " +
-                         std::to_string(currentPage) + "/" + std::to_string(pages) + " ]");
+    uidCounter.setString("[+] CHAT " + std::to_string(uidTexts.size()) + " [ " + std::to_string(currentPage) + "/" +
+                         std::to_string(pages) + " ]");
 }
 
-void Chat_UID::draw(sf::RenderWindow& window) {
+void Chat_UID::draw(sf::RenderWindow& window)
+{
     window.draw(frame, sf::RenderStates::Default);
     window.draw(uidCounter, sf::RenderStates::Default);
     if (currentPage > pages) {
@@ -132,37 +144,43 @@ void Chat_UID::draw(sf::RenderWindow& window) {
     // previous one (page 0 only before the first page count).
     pageStart = currentPage > 0 ? static_cast<std::int32_t>((currentPage - 1) * perPage) : 0;
     std::uint32_t drawn = 0;
-    for (drawIndex = static_cast<std::uint32_t>(pageStart);
-         drawIndex < uidTexts.size() && drawn < perPage; ++drawIndex, ++drawn) {
+    for (drawIndex = static_cast<std::uint32_t>(pageStart); drawIndex < uidTexts.size() && drawn < perPage;
+         ++drawIndex, ++drawn) {
         window.draw(uidTexts[drawIndex], sf::RenderStates::Default);
     }
     drawIndex = static_cast<std::uint32_t>(pageStart);
 }
 
-const sf::Text& Chat_UID::getCounter() const {
+const sf::Text& Chat_UID::getCounter() const
+{
     return uidCounter;
 }
 
-std::uint32_t Chat_UID::getPages() const {
+std::uint32_t Chat_UID::getPages() const
+{
     return pages;
 }
 
-std::uint32_t Chat_UID::getCurrentPage() const {
+std::uint32_t Chat_UID::getCurrentPage() const
+{
     return currentPage;
 }
 
-std::int32_t Chat_UID::getPageStart() const {
+std::int32_t Chat_UID::getPageStart() const
+{
     return pageStart;
 }
 
-float Chat_UID::brightness(std::uint16_t red, std::uint16_t green, std::uint16_t blue) {
+float Chat_UID::brightness(std::uint16_t red, std::uint16_t green, std::uint16_t blue)
+{
     const double r = red;
     const double g = green;
     const double b = blue;
     return static_cast<float>(std::sqrt(0.299 * r * r + 0.587 * g * g + 0.114 * b * b));
 }
 
-void Chat_UID::drawColour() {
+void Chat_UID::drawColour()
+{
     red = drawChannel();
     green = drawChannel();
     blue = drawChannel();

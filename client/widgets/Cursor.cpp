@@ -5,14 +5,15 @@ const sf::Time visibleHalf = sf::seconds(0.5f);
 const sf::Time cycle = sf::seconds(1.0f);
 } // namespace
 
-Cursor::Cursor(int px, int py)
-    : originX(px), originY(py + 1), x(originX), y(originY), width(1), height(15) {
+Cursor::Cursor(int px, int py) : originX(px), originY(py + 1), x(originX), y(originY), width(1), height(15)
+{
     shape.setSize(sf::Vector2f(static_cast<float>(width), static_cast<float>(height)));
     shape.setFillColor(sf::Color::White);
     shape.setPosition(static_cast<float>(x), static_cast<float>(y));
 }
 
-void Cursor::updatePosition(int w, int mode) {
+void Cursor::updatePosition(int w, int mode)
+{
     // Mode 2 is used after Backspace, when the measured text still holds the
     // removed character, hence the step back.
     int left = 0;
@@ -26,13 +27,15 @@ void Cursor::updatePosition(int w, int mode) {
     shape.setPosition(static_cast<float>(left), static_cast<float>(y));
 }
 
-void Cursor::resetPosition() {
+void Cursor::resetPosition()
+{
     x = originX;
     y = originY;
     shape.setPosition(static_cast<float>(x), static_cast<float>(y));
 }
 
-void Cursor::draw(sf::RenderWindow& window) {
+void Cursor::draw(sf::RenderWindow& window)
+{
     if (visibleAt(blinkClock.getElapsedTime())) {
         window.draw(shape, sf::RenderStates::Default);
     }
@@ -41,10 +44,12 @@ void Cursor::draw(sf::RenderWindow& window) {
     }
 }
 
-sf::Vector2f Cursor::getPosition() const {
+sf::Vector2f Cursor::getPosition() const
+{
     return shape.getPosition();
 }
 
-bool Cursor::visibleAt(sf::Time elapsed) {
+bool Cursor::visibleAt(sf::Time elapsed)
+{
     return elapsed < visibleHalf;
 }

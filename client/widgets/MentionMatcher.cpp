@@ -6,7 +6,8 @@ namespace {
 
 // UIDs are chosen freely by users: taken as pattern syntax, one could make
 // every client's search backtrack for ever or fail to compile.
-std::string escapeForPattern(const std::string& text) {
+std::string escapeForPattern(const std::string& text)
+{
     static const std::string special = "^$\\.*+?()[]{}|/";
     std::string escaped;
     escaped.reserve(text.size() * 2);
@@ -22,7 +23,8 @@ std::string escapeForPattern(const std::string& text) {
 // One white-space character settles a match as surely as a run of them, and
 // the library's matcher recurses once per character of a run: "\s+" against
 // a line of 64 KiB of spaces overflowed the stack.
-std::string mentionPattern(const std::string& uid) {
+std::string mentionPattern(const std::string& uid)
+{
     const std::string mention = "@" + escapeForPattern(uid);
     return mention + "[[:punct:]]?\\s|" + mention + "[[:punct:]]?$";
 }
@@ -39,7 +41,8 @@ MentionMatcher::~MentionMatcher() = default;
 MentionMatcher::MentionMatcher(MentionMatcher&&) noexcept = default;
 MentionMatcher& MentionMatcher::operator=(MentionMatcher&&) noexcept = default;
 
-std::size_t MentionMatcher::idFor(const std::string& uid) {
+std::size_t MentionMatcher::idFor(const std::string& uid)
+{
     const auto known = ids.find(uid);
     if (known != ids.end()) {
         return known->second;
@@ -59,7 +62,8 @@ std::size_t MentionMatcher::idFor(const std::string& uid) {
     return id;
 }
 
-bool MentionMatcher::mentions(const std::string& text, std::size_t id) const {
+bool MentionMatcher::mentions(const std::string& text, std::size_t id) const
+{
     // Every match holds "@uid" literally; most texts are settled by find alone.
     if (id >= needles.size() || !patterns->valid[id] || text.find(needles[id]) == std::string::npos) {
         return false;

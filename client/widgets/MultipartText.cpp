@@ -8,7 +8,8 @@ const unsigned characterSize = 15;
 const std::size_t wrapAfter = 70;
 const float rowHeight = 20.f;
 
-sf::Text makePiece(const std::string& text, sf::Font& font, sf::Color colour) {
+sf::Text makePiece(const std::string& text, sf::Font& font, sf::Color colour)
+{
     sf::Text piece;
     piece.setString(text);
     piece.setFont(font);
@@ -19,7 +20,8 @@ sf::Text makePiece(const std::string& text, sf::Font& font, sf::Color colour) {
 } // namespace
 
 MultipartText::MultipartText(std::string line, sf::Font& font, sf::Color uidColor)
-    : size(1), colorIndex(0), hasUID(true) {
+    : size(1), colorIndex(0), hasUID(true)
+{
     const std::size_t colon = line.find(':');
     std::string head;
     std::string message;
@@ -47,19 +49,22 @@ MultipartText::MultipartText(std::string line, sf::Font& font, sf::Color uidColo
     sender = sf::String(getUID());
 }
 
-void MultipartText::setUIDcolor(sf::Color color) {
+void MultipartText::setUIDcolor(sf::Color color)
+{
     if (hasUID) {
         texts.front().setFillColor(color);
     }
 }
 
-void MultipartText::setReferenceColor(sf::Color color) {
+void MultipartText::setReferenceColor(sf::Color color)
+{
     if (std::find(referenceColors.begin(), referenceColors.end(), color) == referenceColors.end()) {
         referenceColors.push_back(color);
     }
 }
 
-void MultipartText::setMSGcolor() {
+void MultipartText::setMSGcolor()
+{
     if (referenceColors.empty()) {
         return;
     }
@@ -72,7 +77,8 @@ void MultipartText::setMSGcolor() {
     ++colorIndex;
 }
 
-void MultipartText::setPosition(int x, int y) {
+void MultipartText::setPosition(int x, int y)
+{
     if (texts.empty()) {
         return;
     }
@@ -88,15 +94,18 @@ void MultipartText::setPosition(int x, int y) {
     }
 }
 
-sf::Vector2<float> MultipartText::getUIDxy() const {
+sf::Vector2<float> MultipartText::getUIDxy() const
+{
     return texts.empty() ? sf::Vector2<float>() : texts.front().getPosition();
 }
 
-sf::Vector2<float> MultipartText::getXY() const {
+sf::Vector2<float> MultipartText::getXY() const
+{
     return texts.empty() ? sf::Vector2<float>() : texts.back().getPosition();
 }
 
-std::string MultipartText::getUID() const {
+std::string MultipartText::getUID() const
+{
     if (texts.empty()) {
         return "";
     }
@@ -107,11 +116,13 @@ std::string MultipartText::getUID() const {
     return first;
 }
 
-std::int16_t MultipartText::getSize() const {
+std::int16_t MultipartText::getSize() const
+{
     return size;
 }
 
-void MultipartText::pop_head() {
+void MultipartText::pop_head()
+{
     if (texts.size() >= 2) {
         popFront(2);
         hasUID = false;
@@ -121,50 +132,60 @@ void MultipartText::pop_head() {
     }
 }
 
-bool MultipartText::isEmpty() const {
+bool MultipartText::isEmpty() const
+{
     return texts.empty();
 }
 
-void MultipartText::moveUP() {
+void MultipartText::moveUP()
+{
     for (sf::Text& piece : texts) {
         piece.move(0.f, -rowHeight);
     }
 }
 
-const std::vector<sf::Text>& MultipartText::getText() const {
+const std::vector<sf::Text>& MultipartText::getText() const
+{
     return texts;
 }
 
-void MultipartText::draw(sf::RenderWindow& window, const std::map<std::string, sf::Color>&) {
+void MultipartText::draw(sf::RenderWindow& window, const std::map<std::string, sf::Color>&)
+{
     for (const sf::Text& piece : texts) {
         window.draw(piece, sf::RenderStates::Default);
     }
 }
 
-const std::vector<sf::Color>& MultipartText::getReferenceColors() const {
+const std::vector<sf::Color>& MultipartText::getReferenceColors() const
+{
     return referenceColors;
 }
 
-bool MultipartText::hasUIDpiece() const {
+bool MultipartText::hasUIDpiece() const
+{
     return hasUID;
 }
 
-const sf::String& MultipartText::getSender() const {
+const sf::String& MultipartText::getSender() const
+{
     return sender;
 }
 
-const std::vector<std::string>& MultipartText::getPieceStrings() const {
+const std::vector<std::string>& MultipartText::getPieceStrings() const
+{
     return pieceStrings;
 }
 
-signed char MultipartText::mentionVerdict(std::size_t piece, std::size_t uidId) const {
+signed char MultipartText::mentionVerdict(std::size_t piece, std::size_t uidId) const
+{
     if (piece >= verdicts.size() || uidId >= verdicts[piece].size()) {
         return -1;
     }
     return verdicts[piece][uidId];
 }
 
-void MultipartText::keepMentionVerdict(std::size_t piece, std::size_t uidId, bool mentions) {
+void MultipartText::keepMentionVerdict(std::size_t piece, std::size_t uidId, bool mentions)
+{
     if (piece >= verdicts.size()) {
         return;
     }
@@ -175,7 +196,8 @@ void MultipartText::keepMentionVerdict(std::size_t piece, std::size_t uidId, boo
     known[uidId] = mentions ? 1 : 0;
 }
 
-void MultipartText::popFront(std::size_t count) {
+void MultipartText::popFront(std::size_t count)
+{
     const auto n = static_cast<std::ptrdiff_t>(count);
     texts.erase(texts.begin(), texts.begin() + n);
     pieceStrings.erase(pieceStrings.begin(), pieceStrings.begin() + n);

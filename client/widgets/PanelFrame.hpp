@@ -6,7 +6,8 @@
 /// Shapes `frame` as a panel border: the rectangle at (left, top) of
 /// width × height window pixels, a 1-pixel white outline, filled with `fill`.
 inline void shapePanelFrame(sf::RectangleShape& frame, int left, int top, int width, int height,
-                            const sf::Color& fill = sf::Color::Black) {
+                            const sf::Color& fill = sf::Color::Black)
+{
     frame.setSize(sf::Vector2f(static_cast<float>(width), static_cast<float>(height)));
     frame.setPosition(static_cast<float>(left), static_cast<float>(top));
     frame.setOutlineThickness(1.f);

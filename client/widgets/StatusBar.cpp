@@ -12,7 +12,8 @@ const std::string serverPrefix = "[ + ] SERVER : ";
 const std::string uidPrefix = "[ + ] UID : ";
 const std::string notConnected = "[ ! ] NOT CONNECTED";
 
-void styleLabel(sf::Text& label, const sf::Font& font, sf::Color colour, float left, float top) {
+void styleLabel(sf::Text& label, const sf::Font& font, sf::Color colour, float left, float top)
+{
     label.setFillColor(colour);
     label.setFont(font);
     label.setCharacterSize(characterSize);
@@ -21,16 +22,18 @@ void styleLabel(sf::Text& label, const sf::Font& font, sf::Color colour, float l
 } // namespace
 
 StatusBar::StatusBar(sf::Font font)
-    : font(std::move(font)), localTime(nullptr), width(999), height(50), y(10), x(0),
-      dayMonthNames(italianNames()) {
+    : font(std::move(font)), localTime(nullptr), width(999), height(50), y(10), x(0), dayMonthNames(italianNames())
+{
     shapePanelFrame(frame, x, y, width, height);
 }
 
-void StatusBar::setServerName(std::string name) {
+void StatusBar::setServerName(std::string name)
+{
     serverName = std::move(name);
 }
 
-void StatusBar::updateClock() {
+void StatusBar::updateClock()
+{
     const std::time_t now = std::time(nullptr);
     localTime = std::localtime(&now);
     clockText = localTime != nullptr ? std::asctime(localTime) : "";
@@ -38,19 +41,20 @@ void StatusBar::updateClock() {
     clockLabel.setString(clockText);
 }
 
-void StatusBar::TranslateClock() {
+void StatusBar::TranslateClock()
+{
     translate(clockText, dayMonthNames);
 }
 
-void StatusBar::setInfo(std::string uid, std::map<std::string, sf::Color> colours) {
+void StatusBar::setInfo(std::string uid, std::map<std::string, sf::Color> colours)
+{
     // A shortened name keeps its first 26 bytes, so shortening it again at the
     // next frame gives the same text.
     if (serverName.size() > shownNameBytes) {
         serverName = serverName.substr(0, keptNameBytes) + "...";
     }
     serverLabel.setString(serverPrefix + serverName);
-    styleLabel(serverLabel, font, sf::Color::Magenta, static_cast<float>(x + 20),
-               static_cast<float>(y + 15));
+    styleLabel(serverLabel, font, sf::Color::Magenta, static_cast<float>(x + 20), static_cast<float>(y + 15));
 
     clockLabel.setString(clockText);
     styleLabel(clockLabel, font, sf::Color::White, 400.f, static_cast<float>(y + 15));
@@ -68,46 +72,53 @@ void StatusBar::setInfo(std::string uid, std::map<std::string, sf::Color> colour
     styleLabel(uidLabel, font, colour, 800.f, static_cast<float>(y + 15));
 }
 
-void StatusBar::draw(sf::RenderWindow& window) {
+void StatusBar::draw(sf::RenderWindow& window)
+{
     window.draw(frame, sf::RenderStates::Default);
     window.draw(serverLabel, sf::RenderStates::Default);
     window.draw(clockLabel, sf::RenderStates::Default);
     window.draw(uidLabel, sf::RenderStates::Default);
 }
 
-std::string StatusBar::formatClock(const std::tm& when) {
+std::string StatusBar::formatClock(const std::tm& when)
+{
     std::tm copy = when;
     std::string text = std::asctime(&copy);
     translate(text, italianNames());
     return text;
 }
 
-const std::string& StatusBar::getServerName() const {
+const std::string& StatusBar::getServerName() const
+{
     return serverName;
 }
 
-const sf::Text& StatusBar::getServerLabel() const {
+const sf::Text& StatusBar::getServerLabel() const
+{
     return serverLabel;
 }
 
-const sf::Text& StatusBar::getClockLabel() const {
+const sf::Text& StatusBar::getClockLabel() const
+{
     return clockLabel;
 }
 
-const sf::Text& StatusBar::getUIDLabel() const {
+const sf::Text& StatusBar::getUIDLabel() const
+{
     return uidLabel;
 }
 
-const std::map<std::string, std::string>& StatusBar::italianNames() {
+const std::map<std::string, std::string>& StatusBar::italianNames()
+{
     static const std::map<std::string, std::string> names = {
-        {"Jan", "Gen"}, {"Jun", "Giu"}, {"Jul", "Lug"}, {"Aug", "Ago"}, {"Sep", "Set"},
-        {"Oct", "Ott"}, {"Dec", "Dic"}, {"Mon", "Lun"}, {"Tue", "Mar"}, {"Wed", "Mer"},
-        {"Thu", "Gio"}, {"Fri", "Ven"}, {"Sat", "Sab"}, {"Sun", "Dom"},
+        {"Jan", "Gen"}, {"Jun", "Giu"}, {"Jul", "Lug"}, {"Aug", "Ago"}, {"Sep", "Set"}, {"Oct", "Ott"}, {"Dec", "Dic"},
+        {"Mon", "Lun"}, {"Tue", "Mar"}, {"Wed", "Mer"}, {"Thu", "Gio"}, {"Fri", "Ven"}, {"Sat", "Sab"}, {"Sun", "Dom"},
     };
     return names;
 }
 
-void StatusBar::translate(std::string& text, const std::map<std::string, std::string>& names) {
+void StatusBar::translate(std::string& text, const std::map<std::string, std::string>& names)
+{
     for (const auto& [english, italian] : names) {
         const std::size_t at = text.find(english);
         if (at != std::string::npos) {
