@@ -14,8 +14,8 @@
 // Exit status: 0 when every line arrived in order, 1 on an order, protocol or
 // set-up error or a lost line, 2 on a usage error.
 
-#include "frame.hpp"
-#include "tokens.hpp"
+#include "protocol/frame.hpp"
+#include "protocol/tokens.hpp"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

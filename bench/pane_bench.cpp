@@ -1,12 +1,15 @@
 // The message pane's work in one connected frame, as the frame loop does it:
 // sender colours, one colour step and the mention scan, with a full pane of
 // 23 lines that mention several of 46 roster UIDs.
-#include "Chat_RECV.hpp"
+#include "client/widgets/Chat_RECV.hpp"
+#include "tests/support/Graphics.hpp"
 
 #include <benchmark/benchmark.h>
 
 #include <string>
 #include <vector>
+
+using parlana::Chat_RECV;
 
 namespace {
 
@@ -15,16 +18,7 @@ const int paneLines = 23;
 
 sf::Font& benchFont()
 {
-    // Each pane copies the font and loads glyphs into the copy. With no GL
-    // context alive, each such copy opens and closes the X display, which
-    // the graphics stack stops allowing after some dozens of rounds; one
-    // context kept for the whole run (never destroyed) avoids that.
-    static const sf::Context* const keeper = new sf::Context();
-    (void)keeper;
-    static sf::Font font;
-    static const bool loaded = font.loadFromFile(PARLANA_FONT_FILE);
-    (void)loaded;
-    return font;
+    return parlana::test::testFont();
 }
 
 std::string uidName(int i)

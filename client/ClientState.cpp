@@ -1,4 +1,4 @@
-#include "ClientState.hpp"
+#include "client/ClientState.hpp"
 
 namespace parlana {
 

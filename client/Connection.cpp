@@ -1,4 +1,4 @@
-#include "Connection.hpp"
+#include "client/Connection.hpp"
 
 #include <SFML/Network/Packet.hpp>
 

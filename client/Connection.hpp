@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ClientState.hpp"
+#include "client/ClientState.hpp"
 
-#include <tokens.hpp>
+#include "protocol/tokens.hpp"
 
 #include <SFML/Network/IpAddress.hpp>
 #include <SFML/Network/TcpSocket.hpp>

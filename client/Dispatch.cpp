@@ -1,4 +1,4 @@
-#include "Dispatch.hpp"
+#include "client/Dispatch.hpp"
 
 #include <sstream>
 

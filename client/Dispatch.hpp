@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ClientState.hpp"
-#include "ServerLink.hpp"
+#include "client/ClientState.hpp"
+#include "client/ServerLink.hpp"
 
-#include <tokens.hpp>
+#include "protocol/tokens.hpp"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "KeyboardInput.hpp"
+#include "client/KeyboardInput.hpp"
 
 namespace parlana {
 

@@ -1,4 +1,4 @@
-#include "ServerLink.hpp"
+#include "client/ServerLink.hpp"
 
 #include <array>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <frame.hpp>
+#include "protocol/frame.hpp"
 
 #include <SFML/Network/TcpSocket.hpp>
 

@@ -1,15 +1,15 @@
-#include "ClientState.hpp"
-#include "Connection.hpp"
-#include "Dispatch.hpp"
-#include "KeyboardInput.hpp"
-#include "ServerLink.hpp"
+#include "client/ClientState.hpp"
+#include "client/Connection.hpp"
+#include "client/Dispatch.hpp"
+#include "client/KeyboardInput.hpp"
+#include "client/ServerLink.hpp"
 
-#include "widgets/Chat_BOX.hpp"
-#include "widgets/Chat_Error.hpp"
-#include "widgets/Chat_RECV.hpp"
-#include "widgets/Chat_UID.hpp"
-#include "widgets/Cursor.hpp"
-#include "widgets/StatusBar.hpp"
+#include "client/widgets/Chat_BOX.hpp"
+#include "client/widgets/Chat_Error.hpp"
+#include "client/widgets/Chat_RECV.hpp"
+#include "client/widgets/Chat_UID.hpp"
+#include "client/widgets/Cursor.hpp"
+#include "client/widgets/StatusBar.hpp"
 
 #include <SFML/Graphics.hpp>
 

@@ -14,16 +14,18 @@
 // Input: steps, each an opcode byte and its operands.
 // (Step 6 builds a long line from a repeated byte.)
 
-#include "fuzz_support.hpp"
-#include "offscreen.hpp"
+#include "fuzz/fuzz_support.hpp"
+#include "fuzz/offscreen.hpp"
 
-#include <Chat_RECV.hpp>
-#include <MentionMatcher.hpp>
-#include <MultipartText.hpp>
+#include "client/widgets/Chat_RECV.hpp"
+#include "client/widgets/MentionMatcher.hpp"
+#include "client/widgets/MultipartText.hpp"
 
 #include <algorithm>
 #include <cctype>
 #include <vector>
+
+using namespace parlana;
 
 namespace {
 

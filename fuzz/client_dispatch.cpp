@@ -8,20 +8,22 @@
 //
 // Input: packets, each a two-byte length and that many bytes.
 
-#include "fuzz_support.hpp"
-#include "offscreen.hpp"
+#include "fuzz/fuzz_support.hpp"
+#include "fuzz/offscreen.hpp"
 
-#include <ClientState.hpp>
-#include <Dispatch.hpp>
+#include "client/ClientState.hpp"
+#include "client/Dispatch.hpp"
 
-#include <Chat_BOX.hpp>
-#include <Chat_Error.hpp>
-#include <Chat_RECV.hpp>
-#include <Chat_UID.hpp>
-#include <StatusBar.hpp>
+#include "client/widgets/Chat_BOX.hpp"
+#include "client/widgets/Chat_Error.hpp"
+#include "client/widgets/Chat_RECV.hpp"
+#include "client/widgets/Chat_UID.hpp"
+#include "client/widgets/StatusBar.hpp"
 
 #include <map>
 #include <vector>
+
+using namespace parlana;
 
 namespace {
 

@@ -6,12 +6,14 @@
 // Input: one byte n, then n chunk lengths (used in turn, cyclically; the top
 // bit of a length means "do not drain after this chunk"), then the stream.
 
-#include "fuzz_support.hpp"
+#include "fuzz/fuzz_support.hpp"
 
-#include <frame.hpp>
+#include "protocol/frame.hpp"
 
 #include <cstring>
 #include <vector>
+
+using namespace parlana;
 
 namespace {
 

@@ -18,7 +18,7 @@
         }                                                                                                              \
     } while (false)
 
-namespace fuzz {
+namespace parlana::fuzz {
 
 /// Consumes the input front to back; once it runs dry every read gives zeros,
 /// so a target never needs to test for the end before each choice.
@@ -58,4 +58,4 @@ private:
     std::size_t m_pos = 0;
 };
 
-} // namespace fuzz
+} // namespace parlana::fuzz

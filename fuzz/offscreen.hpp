@@ -3,28 +3,25 @@
 // The widgets draw into an sf::RenderWindow; one hidden, borderless window
 // and the committed font serve every input of a process.
 
-#include "fuzz_support.hpp"
+#include "fuzz/fuzz_support.hpp"
+#include "tests/support/Graphics.hpp"
 
 #include <SFML/Graphics.hpp>
 
 #include <string>
 
-namespace fuzz {
+namespace parlana::fuzz {
 
 inline sf::Font& font()
 {
-    static sf::Font loaded;
-    static const bool ok = loaded.loadFromFile(PARLANA_FONT_FILE);
-    FUZZ_CHECK(ok, "font " PARLANA_FONT_FILE " did not load");
-    return loaded;
+    return test::testFont();
 }
 
 inline sf::RenderWindow& window()
 {
-    // Never destroyed: closing the last window unloads the display driver
-    // before the leak check at exit, which then sees the driver's own blocks
-    // without a library to match them to a suppression.
+    // Never destroyed, like the graphics set-up it stands on.
     static sf::RenderWindow* const hidden = [] {
+        test::keepGraphicsLoaded();
         auto* created = new sf::RenderWindow(sf::VideoMode(1000, 700), "fuzz", sf::Style::None);
         created->setVisible(false);
         return created;
@@ -39,14 +36,14 @@ inline std::string asShown(const std::string& bytes)
     return sf::String(bytes).toAnsiString();
 }
 
-} // namespace fuzz
+} // namespace parlana::fuzz
 
 // libFuzzer calls this once before the first input: the graphics stack keeps
 // a few allocations for the life of the process, which must not be taken for
 // a leak of the first input. The replay driver creates both lazily instead.
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    fuzz::font();
-    fuzz::window();
+    parlana::fuzz::font();
+    parlana::fuzz::window();
     return 0;
 }

@@ -7,16 +7,18 @@
 //
 // Input: a sequence of steps, each an opcode byte followed by its operands.
 
-#include "fuzz_support.hpp"
+#include "fuzz/fuzz_support.hpp"
 
-#include <Participant.hpp>
-#include <Room.hpp>
-#include <frame.hpp>
-#include <tokens.hpp>
+#include "protocol/frame.hpp"
+#include "protocol/tokens.hpp"
+#include "server/Participant.hpp"
+#include "server/Room.hpp"
 
 #include <algorithm>
 #include <sstream>
 #include <vector>
+
+using namespace parlana;
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "frame.hpp"
+#include "protocol/frame.hpp"
 
 #include <SFML/Network/Packet.hpp>
 

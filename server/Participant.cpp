@@ -1,4 +1,6 @@
-#include "Participant.hpp"
+#include "server/Participant.hpp"
+
+namespace parlana {
 
 namespace {
 
@@ -45,3 +47,5 @@ void Participant::compact()
         m_sent = 0;
     }
 }
+
+} // namespace parlana

@@ -1,12 +1,14 @@
 #pragma once
 
-#include "frame.hpp"
+#include "protocol/frame.hpp"
 
 #include <SFML/Network/TcpSocket.hpp>
 
 #include <cstddef>
 #include <memory>
 #include <string>
+
+namespace parlana {
 
 /// One accepted connection: its socket, the bytes it has sent us that do not
 /// yet make a whole packet, and the bytes waiting to go out to it.
@@ -27,7 +29,7 @@ public:
     sf::TcpSocket* socket() const { return m_socket.get(); }
 
     /// Incoming bytes, reassembled into packets.
-    parlana::FrameReader& inbox() { return m_inbox; }
+    FrameReader& inbox() { return m_inbox; }
 
     /// Appends whole frames to the outbound queue.
     void queue(const std::string& frame) { m_out += frame; }
@@ -46,7 +48,9 @@ private:
     void compact();
 
     std::unique_ptr<sf::TcpSocket> m_socket;
-    parlana::FrameReader m_inbox;
+    FrameReader m_inbox;
     std::string m_out;
     std::size_t m_sent = 0;
 };
+
+} // namespace parlana

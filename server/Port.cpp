@@ -1,6 +1,8 @@
-#include "Port.hpp"
+#include "server/Port.hpp"
 
 #include <stdexcept>
+
+namespace parlana {
 
 std::optional<unsigned short> parsePort(const std::string& text)
 {
@@ -12,3 +14,5 @@ std::optional<unsigned short> parsePort(const std::string& text)
         return std::nullopt;
     }
 }
+
+} // namespace parlana

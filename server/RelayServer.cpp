@@ -1,4 +1,4 @@
-#include "RelayServer.hpp"
+#include "server/RelayServer.hpp"
 
 #include <SFML/Network/TcpSocket.hpp>
 #include <SFML/System/Clock.hpp>
@@ -6,13 +6,15 @@
 #include <array>
 #include <vector>
 
+namespace parlana {
+
 namespace {
 
 constexpr std::size_t kReadChunk = 16 * 1024;
 
 // A client with this much unparsed input is not read again until its
 // packets have been relayed; it bounds each connection's input buffer.
-constexpr std::size_t kMaxBufferedInput = parlana::kMaxFrameBytes + kReadChunk;
+constexpr std::size_t kMaxBufferedInput = kMaxFrameBytes + kReadChunk;
 
 } // namespace
 
@@ -86,12 +88,12 @@ bool RelayServer::readJoin(Participant& newcomer, std::string& uid)
     std::string body;
     for (;;) {
         switch (newcomer.inbox().next(body)) {
-        case parlana::FrameReader::Result::Frame:
-            uid = parlana::extractString(body);
+        case FrameReader::Result::Frame:
+            uid = extractString(body);
             return true;
-        case parlana::FrameReader::Result::Rejected:
+        case FrameReader::Result::Rejected:
             return false;
-        case parlana::FrameReader::Result::NeedMore:
+        case FrameReader::Result::NeedMore:
             break;
         }
         const sf::Time left = limit - clock.getElapsedTime();
@@ -138,9 +140,9 @@ bool RelayServer::serve(Participant& client, bool readable)
     std::string body;
     for (int n = 0; n < budget; ++n) {
         const auto result = client.inbox().next(body);
-        if (result == parlana::FrameReader::Result::Rejected)
+        if (result == FrameReader::Result::Rejected)
             return false;
-        if (result == parlana::FrameReader::Result::NeedMore)
+        if (result == FrameReader::Result::NeedMore)
             break;
         m_room.relay(body);
     }
@@ -163,3 +165,5 @@ void RelayServer::depart(Participant& client)
     sock_selector.remove(*client.socket());
     m_room.depart(client);
 }
+
+} // namespace parlana

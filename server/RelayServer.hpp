@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Room.hpp"
+#include "server/Room.hpp"
 
 #include <SFML/Network/SocketSelector.hpp>
 #include <SFML/Network/TcpListener.hpp>
@@ -8,6 +8,8 @@
 
 #include <ostream>
 #include <string>
+
+namespace parlana {
 
 /// The network side of the relay: listens, reads each newcomer's join
 /// packet, reads whole packets from the clients and writes their queues
@@ -48,3 +50,5 @@ private:
     Room m_room;
     bool m_listening = false;
 };
+
+} // namespace parlana

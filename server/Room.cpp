@@ -1,10 +1,12 @@
-#include "Room.hpp"
+#include "server/Room.hpp"
 
-#include "tokens.hpp"
+#include "protocol/tokens.hpp"
 
 #include <algorithm>
 
-Room::Room(std::ostream& log) : m_log(log), uid_error(parlana::kUidErrorToken), uid_limit_reached(parlana::kLimitToken)
+namespace parlana {
+
+Room::Room(std::ostream& log) : m_log(log), uid_error(kUidErrorToken), uid_limit_reached(kLimitToken)
 {
     rebuildRoster();
 }
@@ -46,15 +48,15 @@ std::unique_ptr<Participant> Room::refuse(const std::string& token, const char* 
 {
     std::unique_ptr<Participant> refused = std::move(clients.back());
     clients.pop_back();
-    refused->queue(parlana::encodeFrame(token));
+    refused->queue(encodeFrame(token));
     logLine(line);
     return refused;
 }
 
 void Room::relay(const std::string& body)
 {
-    const std::string text = parlana::extractString(body);
-    const std::string chatFrame = text.empty() ? std::string() : parlana::encodeFrame(text);
+    const std::string text = extractString(body);
+    const std::string chatFrame = text.empty() ? std::string() : encodeFrame(text);
     for (const auto& client : clients) {
         client->queue(m_rosterFrame);
         client->queue(chatFrame);
@@ -82,10 +84,10 @@ void Room::depart(const Participant& leaver)
 
 void Room::rebuildRoster()
 {
-    uids = parlana::kRosterToken + ",";
+    uids = kRosterToken + ",";
     for (const auto& entry : m_items)
         uids += entry.first;
-    m_rosterFrame = parlana::encodeFrame(uids);
+    m_rosterFrame = encodeFrame(uids);
 }
 
 void Room::logCount()
@@ -97,3 +99,5 @@ void Room::logLine(const std::string& line)
 {
     m_log << line << std::endl;
 }
+
+} // namespace parlana

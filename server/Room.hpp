@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Participant.hpp"
+#include "server/Participant.hpp"
 
 #include <cstddef>
 #include <map>
@@ -8,6 +8,8 @@
 #include <ostream>
 #include <string>
 #include <vector>
+
+namespace parlana {
 
 /// The relay's decisions: who is admitted, what the roster says, who gets
 /// which bytes, and what the console says about it. Knows nothing of
@@ -67,3 +69,5 @@ private:
     const std::string uid_error;
     const std::string uid_limit_reached;
 };
+
+} // namespace parlana

@@ -1,9 +1,12 @@
-#include "Port.hpp"
-#include "RelayServer.hpp"
+#include "server/Port.hpp"
+#include "server/RelayServer.hpp"
 
 #include <csignal>
 #include <iostream>
 #include <optional>
+
+using parlana::parsePort;
+using parlana::RelayServer;
 
 int main(int argc, char** argv)
 {

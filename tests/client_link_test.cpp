@@ -1,8 +1,8 @@
-#include "Connection.hpp"
-#include "Dispatch.hpp"
-#include "ServerLink.hpp"
+#include "client/Connection.hpp"
+#include "client/Dispatch.hpp"
+#include "client/ServerLink.hpp"
 
-#include <frame.hpp>
+#include "protocol/frame.hpp"
 
 #include <SFML/Network/TcpListener.hpp>
 

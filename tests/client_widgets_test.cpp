@@ -1,21 +1,16 @@
 // The client's dispatch and keyboard handling driving the real widgets.
 
-#include "Dispatch.hpp"
-#include "KeyboardInput.hpp"
+#include "client/Dispatch.hpp"
+#include "client/KeyboardInput.hpp"
 
-#include <Chat_BOX.hpp>
-#include <Chat_RECV.hpp>
-#include <Chat_UID.hpp>
-#include <Cursor.hpp>
-
-#include <SFML/Window/Context.hpp>
+#include "client/widgets/Chat_BOX.hpp"
+#include "client/widgets/Chat_RECV.hpp"
+#include "client/widgets/Chat_UID.hpp"
+#include "client/widgets/Cursor.hpp"
+#include "tests/support/Graphics.hpp"
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-#include <link.h>
-
-#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -25,37 +20,7 @@ namespace {
 
 using Key = sf::Keyboard::Key;
 
-// Mesa's GL driver, loaded with the first context, is unloaded with the last
-// one, before LeakSanitizer looks at exit; its own leaks then come from an
-// unnamed module that no suppression can match. One more reference, taken
-// while a context exists, keeps it mapped, so they stay reachable or named.
-class PinGlDriver : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        const sf::Context context;
-        std::vector<std::string> drivers;
-        dl_iterate_phdr(
-            [](dl_phdr_info* info, std::size_t, void* found) {
-                if (info->dlpi_name && std::strstr(info->dlpi_name, "/dri/"))
-                    static_cast<std::vector<std::string>*>(found)->push_back(info->dlpi_name);
-                return 0;
-            },
-            &drivers);
-        for (const std::string& driver : drivers)
-            dlopen(driver.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-    }
-};
-const ::testing::Environment* const pinGlDriver = ::testing::AddGlobalTestEnvironment(new PinGlDriver);
-
-// One font for the whole process, loaded once.
-sf::Font& testFont()
-{
-    static sf::Font font;
-    static const bool loaded = font.loadFromFile(PARLANA_FONT_FILE);
-    EXPECT_TRUE(loaded) << PARLANA_FONT_FILE;
-    return font;
-}
+using test::testFont;
 
 std::vector<std::string> rosterNames(Chat_UID& roster)
 {

@@ -1,5 +1,5 @@
-#include "frame.hpp"
-#include "tokens.hpp"
+#include "protocol/frame.hpp"
+#include "protocol/tokens.hpp"
 
 #include <SFML/Network/Packet.hpp>
 #include <gtest/gtest.h>
@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-using parlana::FrameReader;
-
+namespace parlana {
 namespace {
 
 std::string packetBytes(const sf::Packet& packet)
@@ -47,18 +46,18 @@ TEST(Frame, EncodingMatchesThePacketClassByteForByte)
          {std::string(), std::string("alice: hello"), std::string(300, 'x'), std::string("a\0b", 3)}) {
         sf::Packet packet;
         packet << text;
-        EXPECT_EQ(parlana::encodeFrame(text), packetBytes(packet));
+        EXPECT_EQ(encodeFrame(text), packetBytes(packet));
     }
-    EXPECT_EQ(parlana::encodeEmptyFrame(), packetBytes(sf::Packet()));
+    EXPECT_EQ(encodeEmptyFrame(), packetBytes(sf::Packet()));
 }
 
 TEST(Frame, ExtractionReadsLikeThePacketClass)
 {
-    EXPECT_EQ(parlana::extractString(parlana::encodeFrame("bob: hi").substr(4)), "bob: hi");
-    EXPECT_EQ(parlana::extractString(""), "");                     // empty packet
-    EXPECT_EQ(parlana::extractString(std::string("\0\0", 2)), ""); // too short for a length
-    EXPECT_EQ(parlana::extractString(header(10) + "abc"), "");     // length past the end
-    EXPECT_EQ(parlana::extractString(header(2) + "abcdef"), "ab"); // trailing bytes ignored
+    EXPECT_EQ(extractString(encodeFrame("bob: hi").substr(4)), "bob: hi");
+    EXPECT_EQ(extractString(""), "");                     // empty packet
+    EXPECT_EQ(extractString(std::string("\0\0", 2)), ""); // too short for a length
+    EXPECT_EQ(extractString(header(10) + "abc"), "");     // length past the end
+    EXPECT_EQ(extractString(header(2) + "abcdef"), "ab"); // trailing bytes ignored
 }
 
 TEST(FrameReader, ReassemblesFramesFromAnyChunking)
@@ -67,9 +66,9 @@ TEST(FrameReader, ReassemblesFramesFromAnyChunking)
     std::vector<std::string> texts;
     for (int i = 0; i < 40; ++i) {
         texts.push_back("user" + std::to_string(i) + ": " + std::string(static_cast<std::size_t>(i * 7), 'z'));
-        stream += parlana::encodeFrame(texts.back());
+        stream += encodeFrame(texts.back());
     }
-    stream += parlana::encodeEmptyFrame();
+    stream += encodeEmptyFrame();
     for (std::size_t chunk : {std::size_t{1}, std::size_t{3}, std::size_t{5}, std::size_t{64}, stream.size()}) {
         FrameReader reader;
         std::vector<std::string> got;
@@ -80,7 +79,7 @@ TEST(FrameReader, ReassemblesFramesFromAnyChunking)
         }
         ASSERT_EQ(got.size(), texts.size() + 1) << "chunk " << chunk;
         for (std::size_t i = 0; i < texts.size(); ++i)
-            EXPECT_EQ(parlana::extractString(got[i]), texts[i]);
+            EXPECT_EQ(extractString(got[i]), texts[i]);
         EXPECT_EQ(got.back(), "");
         EXPECT_EQ(reader.buffered(), 0u);
     }
@@ -89,7 +88,7 @@ TEST(FrameReader, ReassemblesFramesFromAnyChunking)
 TEST(FrameReader, PartialFrameWaitsWithoutLoss)
 {
     FrameReader reader;
-    const std::string frame = parlana::encodeFrame("carol: partial");
+    const std::string frame = encodeFrame("carol: partial");
     reader.append(frame.data(), frame.size() - 1);
     std::string body;
     EXPECT_EQ(reader.next(body), FrameReader::Result::NeedMore);
@@ -97,20 +96,20 @@ TEST(FrameReader, PartialFrameWaitsWithoutLoss)
     EXPECT_EQ(reader.buffered(), frame.size() - 1);
     reader.append(frame.data() + frame.size() - 1, 1);
     ASSERT_EQ(reader.next(body), FrameReader::Result::Frame);
-    EXPECT_EQ(parlana::extractString(body), "carol: partial");
+    EXPECT_EQ(extractString(body), "carol: partial");
 }
 
 TEST(FrameReader, SizeCapRejectsBeforeBuffering)
 {
     FrameReader atCap;
-    const std::string full = header(parlana::kMaxFrameBytes) + std::string(parlana::kMaxFrameBytes, 'a');
+    const std::string full = header(kMaxFrameBytes) + std::string(kMaxFrameBytes, 'a');
     atCap.append(full.data(), full.size());
     std::string body;
     EXPECT_EQ(atCap.next(body), FrameReader::Result::Frame);
-    EXPECT_EQ(body.size(), parlana::kMaxFrameBytes);
+    EXPECT_EQ(body.size(), kMaxFrameBytes);
 
     FrameReader over;
-    const std::string good = parlana::encodeFrame("first");
+    const std::string good = encodeFrame("first");
     const std::string huge = header(0x80000000u) + "xxxx";
     over.append(good.data(), good.size());
     over.append(huge.data(), huge.size());
@@ -124,7 +123,9 @@ TEST(FrameReader, SizeCapRejectsBeforeBuffering)
 
 TEST(Tokens, PrefixTestLooksAtPositionZeroOnly)
 {
-    EXPECT_TRUE(parlana::beginsWith("$%$uids$%$,a,", parlana::kRosterToken));
-    EXPECT_FALSE(parlana::beginsWith("x$%$uids$%$,a,", parlana::kRosterToken));
-    EXPECT_FALSE(parlana::beginsWith("$%$uids", parlana::kRosterToken));
+    EXPECT_TRUE(beginsWith("$%$uids$%$,a,", kRosterToken));
+    EXPECT_FALSE(beginsWith("x$%$uids$%$,a,", kRosterToken));
+    EXPECT_FALSE(beginsWith("$%$uids", kRosterToken));
 }
+
+} // namespace parlana

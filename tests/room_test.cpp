@@ -1,30 +1,32 @@
-#include "Room.hpp"
-#include "frame.hpp"
-#include "tokens.hpp"
+#include "protocol/frame.hpp"
+#include "protocol/tokens.hpp"
+#include "server/Room.hpp"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <vector>
 
+namespace parlana {
+
 namespace {
 
 /// Splits a participant's queued bytes back into the strings of its packets.
 std::vector<std::string> received(Participant& p)
 {
-    parlana::FrameReader reader;
+    FrameReader reader;
     const std::string bytes = p.takeQueued();
     reader.append(bytes.data(), bytes.size());
     std::vector<std::string> texts;
     std::string body;
-    while (reader.next(body) == parlana::FrameReader::Result::Frame)
-        texts.push_back(parlana::extractString(body));
+    while (reader.next(body) == FrameReader::Result::Frame)
+        texts.push_back(extractString(body));
     return texts;
 }
 
 std::string body(const std::string& text)
 {
-    return parlana::encodeFrame(text).substr(4);
+    return encodeFrame(text).substr(4);
 }
 
 class RoomTest : public ::testing::Test {
@@ -89,7 +91,7 @@ TEST_F(RoomTest, RefusalsAndTheLimitCountNamelessConnections)
     Room::JoinResult duplicate = room.join(std::make_unique<Participant>(), "alice");
     ASSERT_TRUE(duplicate.refused);
     EXPECT_EQ(duplicate.admitted, nullptr);
-    EXPECT_EQ(received(*duplicate.refused), std::vector<std::string>{parlana::kUidErrorToken});
+    EXPECT_EQ(received(*duplicate.refused), std::vector<std::string>{kUidErrorToken});
     EXPECT_EQ(logLines(), (std::vector<std::string>{"[!] UID NOT VALID : disconnected", "[!] JOIN ATTEMPT : FAILED",
                                                     "[*] CONNECTED USERS : 22"}));
 
@@ -100,7 +102,7 @@ TEST_F(RoomTest, RefusalsAndTheLimitCountNamelessConnections)
     // Full and a duplicate at once: only the limit refusal goes out.
     Room::JoinResult full = room.join(std::make_unique<Participant>(), "alice");
     ASSERT_TRUE(full.refused);
-    EXPECT_EQ(received(*full.refused), std::vector<std::string>{parlana::kLimitToken});
+    EXPECT_EQ(received(*full.refused), std::vector<std::string>{kLimitToken});
     EXPECT_EQ(logLines(), (std::vector<std::string>{"[!] MAX_UID_LIMIT reached : disconnected",
                                                     "[!] JOIN ATTEMPT : FAILED", "[*] CONNECTED USERS : 46"}));
     EXPECT_EQ(room.members().size(), Room::MAX_UID_LIMIT);
@@ -140,3 +142,5 @@ TEST_F(RoomTest, FailedJoinKeepsNothing)
     EXPECT_EQ(room.members().size(), 1u);
     EXPECT_EQ(logLines(), (std::vector<std::string>{"[!] JOIN ATTEMPT : FAILED", "[*] CONNECTED USERS : 1"}));
 }
+
+} // namespace parlana

@@ -1,6 +1,6 @@
 // The real server process, driven over loopback by raw wire-format peers.
-#include "TestPeer.hpp"
-#include "tokens.hpp"
+#include "protocol/tokens.hpp"
+#include "tests/support/TestPeer.hpp"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -12,7 +12,8 @@
 #include <memory>
 #include <vector>
 
-using namespace testing_support;
+using namespace parlana;
+using namespace parlana::test;
 
 namespace {
 

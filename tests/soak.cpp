@@ -7,8 +7,8 @@
 // than 64 MiB; its open descriptors are back to what they were.
 //
 //   soak --server PATH [--minutes M]   (no --minutes: one short round)
-#include "TestPeer.hpp"
-#include "tokens.hpp"
+#include "protocol/tokens.hpp"
+#include "tests/support/TestPeer.hpp"
 
 #include <unistd.h>
 
@@ -24,7 +24,8 @@
 #include <thread>
 #include <vector>
 
-using namespace testing_support;
+using namespace parlana;
+using namespace parlana::test;
 using Clock = std::chrono::steady_clock;
 
 namespace {

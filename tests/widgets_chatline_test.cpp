@@ -1,8 +1,14 @@
-#include "MultipartText.hpp"
-#include "widgets_canvas.hpp"
+#include "client/widgets/MultipartText.hpp"
+#include "tests/support/Canvas.hpp"
+
+#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+namespace parlana {
+
+using namespace test;
 
 namespace {
 
@@ -156,3 +162,5 @@ TEST(ChatLine, PopHeadRemovesOneRowAtATime)
     single.setMSGcolor();
     single.moveUP();
 }
+
+} // namespace parlana

@@ -1,11 +1,17 @@
-#include "Chat_BOX.hpp"
-#include "Chat_Error.hpp"
-#include "Cursor.hpp"
-#include "widgets_canvas.hpp"
+#include "client/widgets/Chat_BOX.hpp"
+#include "client/widgets/Chat_Error.hpp"
+#include "client/widgets/Cursor.hpp"
+#include "tests/support/Canvas.hpp"
+
+#include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 #include <thread>
+
+namespace parlana {
+
+using namespace test;
 
 TEST(InputBox, CounterAndFullTestCountBytes)
 {
@@ -105,3 +111,5 @@ TEST(ErrorScreen, KeepsItsOwnFontAndMessage)
     EXPECT_TRUE(anyPixel(image, {200.f, 372.f, 300.f, 10.f}, sf::Color::White));
     EXPECT_TRUE(allPixels(image, {0.f, 0.f, 1000.f, 340.f}, sf::Color::Black));
 }
+
+} // namespace parlana

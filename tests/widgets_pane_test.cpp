@@ -1,5 +1,7 @@
-#include "Chat_RECV.hpp"
-#include "widgets_canvas.hpp"
+#include "client/widgets/Chat_RECV.hpp"
+#include "tests/support/Canvas.hpp"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
@@ -8,6 +10,10 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+namespace parlana {
+
+using namespace test;
 
 namespace {
 
@@ -276,3 +282,5 @@ TEST(MessagePane, DrawsFrameAndSenderColour)
     EXPECT_TRUE(anyPixel(image, {250.f, 100.f, 45.f, 20.f}, sf::Color(40, 200, 90)));
     EXPECT_TRUE(anyPixel(image, {300.f, 100.f, 50.f, 20.f}, sf::Color::White));
 }
+
+} // namespace parlana

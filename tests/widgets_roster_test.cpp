@@ -1,7 +1,13 @@
-#include "Chat_UID.hpp"
-#include "widgets_canvas.hpp"
+#include "client/widgets/Chat_UID.hpp"
+#include "tests/support/Canvas.hpp"
+
+#include <gtest/gtest.h>
 
 #include <string>
+
+namespace parlana {
+
+using namespace test;
 
 namespace {
 
@@ -124,3 +130,5 @@ TEST(Roster, DrawsFrameHeaderOverBorderAndEntries)
     EXPECT_TRUE(anyPixel(image, {5.f, 70.f, 80.f, 20.f}, sf::Color::White));
     EXPECT_TRUE(anyPixel(image, {35.f, 130.f, 50.f, 20.f}, roster.getUIDS()[1].getFillColor()));
 }
+
+} // namespace parlana

@@ -1,8 +1,14 @@
-#include "StatusBar.hpp"
-#include "widgets_canvas.hpp"
+#include "client/widgets/StatusBar.hpp"
+#include "tests/support/Canvas.hpp"
+
+#include <gtest/gtest.h>
 
 #include <ctime>
 #include <string>
+
+namespace parlana {
+
+using namespace test;
 
 namespace {
 
@@ -84,3 +90,5 @@ TEST(StatusBar, DrawsLabelsInTheirColoursWithoutOverlap)
     EXPECT_LT(bar.getServerLabel().getGlobalBounds().left + bar.getServerLabel().getGlobalBounds().width, 400.f);
     EXPECT_FALSE(anyPixel(image, {400.f, 25.f, 150.f, 20.f}, sf::Color::Magenta));
 }
+
+} // namespace parlana

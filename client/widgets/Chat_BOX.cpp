@@ -1,6 +1,8 @@
-#include "Chat_BOX.hpp"
+#include "client/widgets/Chat_BOX.hpp"
 
-#include "PanelFrame.hpp"
+#include "client/widgets/PanelFrame.hpp"
+
+namespace parlana {
 
 namespace {
 const unsigned characterSize = 15;
@@ -60,3 +62,5 @@ std::int32_t Chat_BOX::getMsgLength() const
 {
     return msgLength;
 }
+
+} // namespace parlana

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace parlana {
+
 /// The input box: a white frame at (5, 600), 990 x 80, the red "ENTER : "
 /// prompt and the length counter straddling the top border. The labels refer
 /// to the font given to the constructor, which must outlive the box.
@@ -37,3 +39,5 @@ private:
     std::int32_t x;
     std::int32_t y;
 };
+
+} // namespace parlana

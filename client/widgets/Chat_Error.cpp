@@ -1,6 +1,8 @@
-#include "Chat_Error.hpp"
+#include "client/widgets/Chat_Error.hpp"
 
 #include <utility>
+
+namespace parlana {
 
 Chat_Error::Chat_Error(sf::Font& font, std::string message) : font(font), message(std::move(message)), x(200), y(350)
 {
@@ -20,3 +22,5 @@ const sf::Text& Chat_Error::getText() const
 {
     return text;
 }
+
+} // namespace parlana

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace parlana {
+
 /// The error screen: one white line at (200, 350), character size 30. It keeps
 /// its own copies of the font and message, so it is neither copied nor moved.
 class Chat_Error {
@@ -27,3 +29,5 @@ private:
     std::int32_t x;
     std::int32_t y;
 };
+
+} // namespace parlana

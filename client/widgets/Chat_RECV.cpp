@@ -1,8 +1,10 @@
-#include "Chat_RECV.hpp"
+#include "client/widgets/Chat_RECV.hpp"
 
-#include "PanelFrame.hpp"
+#include "client/widgets/PanelFrame.hpp"
 
 #include <utility>
+
+namespace parlana {
 
 namespace {
 const std::int16_t maxRows = 23;
@@ -147,3 +149,5 @@ void Chat_RECV::eraseFront()
         --unscannedFrom;
     }
 }
+
+} // namespace parlana

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "MentionMatcher.hpp"
-#include "MultipartText.hpp"
+#include "client/widgets/MentionMatcher.hpp"
+#include "client/widgets/MultipartText.hpp"
 
 #include <SFML/Graphics.hpp>
 
@@ -10,6 +10,8 @@
 #include <map>
 #include <string>
 #include <vector>
+
+namespace parlana {
 
 /// The message pane: received chat lines stacked from the top, at most 23
 /// rows, scrolled one row per step while drawing. Every line refers to the
@@ -68,3 +70,5 @@ private:
     std::vector<RosterUID> roster;
     std::size_t unscannedFrom = 0;
 };
+
+} // namespace parlana

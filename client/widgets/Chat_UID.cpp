@@ -1,11 +1,13 @@
-#include "Chat_UID.hpp"
+#include "client/widgets/Chat_UID.hpp"
 
-#include "PanelFrame.hpp"
+#include "client/widgets/PanelFrame.hpp"
 
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
 #include <utility>
+
+namespace parlana {
 
 namespace {
 const unsigned characterSize = 15;
@@ -185,3 +187,5 @@ void Chat_UID::drawColour()
     green = drawChannel();
     blue = drawChannel();
 }
+
+} // namespace parlana

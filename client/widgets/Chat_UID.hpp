@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace parlana {
+
 /// The roster panel: the connected UIDs, 23 to a page, each in a random bright
 /// colour that the UID keeps for the whole run. Entries refer to the panel's
 /// own copy of the font, so the panel is neither copied nor moved.
@@ -77,3 +79,5 @@ private:
     // raw bytes, which an sf::String does not always give back.
     std::vector<std::string> uidKeys;
 };
+
+} // namespace parlana

@@ -1,4 +1,6 @@
-#include "Cursor.hpp"
+#include "client/widgets/Cursor.hpp"
+
+namespace parlana {
 
 namespace {
 const sf::Time visibleHalf = sf::seconds(0.5f);
@@ -53,3 +55,5 @@ bool Cursor::visibleAt(sf::Time elapsed)
 {
     return elapsed < visibleHalf;
 }
+
+} // namespace parlana

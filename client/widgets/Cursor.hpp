@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace parlana {
+
 /// The blinking caret after the typed line: a 1 x 15 white bar, visible for
 /// the first half second of each blink cycle of about a second.
 class Cursor {
@@ -34,3 +36,5 @@ private:
     std::int32_t width;
     std::int32_t height;
 };
+
+} // namespace parlana

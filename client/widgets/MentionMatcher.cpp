@@ -1,6 +1,8 @@
-#include "MentionMatcher.hpp"
+#include "client/widgets/MentionMatcher.hpp"
 
 #include <regex>
+
+namespace parlana {
 
 namespace {
 
@@ -74,3 +76,5 @@ bool MentionMatcher::mentions(const std::string& text, std::size_t id) const
         return false;
     }
 }
+
+} // namespace parlana

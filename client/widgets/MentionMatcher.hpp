@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace parlana {
+
 /// Judges mentions: "@", a UID taken literally, at most one punctuation
 /// character, then white space or the end of the text; case-sensitive.
 /// Each distinct UID is numbered and its pattern compiled once, on first use.
@@ -28,3 +30,5 @@ private:
     std::vector<std::string> needles;
     std::unique_ptr<Patterns> patterns;
 };
+
+} // namespace parlana

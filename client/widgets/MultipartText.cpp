@@ -1,7 +1,9 @@
-#include "MultipartText.hpp"
+#include "client/widgets/MultipartText.hpp"
 
 #include <algorithm>
 #include <utility>
+
+namespace parlana {
 
 namespace {
 const unsigned characterSize = 15;
@@ -203,3 +205,5 @@ void MultipartText::popFront(std::size_t count)
     pieceStrings.erase(pieceStrings.begin(), pieceStrings.begin() + n);
     verdicts.erase(verdicts.begin(), verdicts.begin() + n);
 }
+
+} // namespace parlana

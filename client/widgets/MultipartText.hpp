@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace parlana {
+
 /// One received chat line as the message pane shows it: the sender piece
 /// ("uid:") in the sender's colour, then the message, wrapped once after 70
 /// characters. The pieces refer to the font given to the constructor, which
@@ -80,3 +82,5 @@ private:
     std::vector<std::string> pieceStrings;
     std::vector<std::vector<signed char>> verdicts;
 };
+
+} // namespace parlana

@@ -3,6 +3,8 @@
 #include <SFML/Graphics/Color.hpp>
 #include <SFML/Graphics/RectangleShape.hpp>
 
+namespace parlana {
+
 /// Shapes `frame` as a panel border: the rectangle at (left, top) of
 /// width × height window pixels, a 1-pixel white outline, filled with `fill`.
 inline void shapePanelFrame(sf::RectangleShape& frame, int left, int top, int width, int height,
@@ -14,3 +16,5 @@ inline void shapePanelFrame(sf::RectangleShape& frame, int left, int top, int wi
     frame.setOutlineColor(sf::Color::White);
     frame.setFillColor(fill);
 }
+
+} // namespace parlana

@@ -1,8 +1,10 @@
-#include "StatusBar.hpp"
+#include "client/widgets/StatusBar.hpp"
 
-#include "PanelFrame.hpp"
+#include "client/widgets/PanelFrame.hpp"
 
 #include <utility>
+
+namespace parlana {
 
 namespace {
 const unsigned characterSize = 15;
@@ -126,3 +128,5 @@ void StatusBar::translate(std::string& text, const std::map<std::string, std::st
         }
     }
 }
+
+} // namespace parlana

@@ -7,6 +7,8 @@
 #include <map>
 #include <string>
 
+namespace parlana {
+
 /// The strip across the top of the window: server name (magenta), local date
 /// and time with Italian day and month names (white), and the own UID in its
 /// roster colour, or a red notice until a roster has arrived. The labels refer
@@ -60,3 +62,5 @@ private:
     std::int32_t x;
     std::map<std::string, std::string> dayMonthNames;
 };
+
+} // namespace parlana

@@ -1,4 +1,4 @@
-#include "TestPeer.hpp"
+#include "tests/support/TestPeer.hpp"
 
 #include <arpa/inet.h>
 #include <csignal>
@@ -15,7 +15,7 @@
 #include <fstream>
 #include <stdexcept>
 
-namespace testing_support {
+namespace parlana::test {
 
 namespace {
 
@@ -289,4 +289,4 @@ bool ServerProcess::alive()
     return false;
 }
 
-} // namespace testing_support
+} // namespace parlana::test

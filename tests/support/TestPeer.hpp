@@ -1,12 +1,12 @@
 #pragma once
 
-#include "frame.hpp"
+#include "protocol/frame.hpp"
 
 #include <chrono>
 #include <optional>
 #include <string>
 
-namespace testing_support {
+namespace parlana::test {
 
 using Millis = std::chrono::milliseconds;
 
@@ -90,4 +90,4 @@ private:
 /// Path of the server binary under test.
 std::string serverBinary();
 
-} // namespace testing_support
+} // namespace parlana::test

@@ -1,29 +1,10 @@
 #pragma once
 
+#include "tests/support/Graphics.hpp"
+
 #include <SFML/Graphics.hpp>
 
-#include <gtest/gtest.h>
-
-// Keeps one GL context, and so the X display and the GL driver, for the
-// whole test process. Were the driver unloaded when SFML closes its last
-// display, the leak checker would find its still-held allocations without a
-// module to attribute them to, and report them as ours. Deliberately never
-// destroyed, for the same reason.
-inline void keepGraphicsLoaded()
-{
-    static const sf::Context* const keeper = new sf::Context();
-    (void)keeper;
-}
-
-// The committed font, loaded once per test process.
-inline sf::Font& testFont()
-{
-    keepGraphicsLoaded();
-    static sf::Font font;
-    static const bool loaded = font.loadFromFile(PARLANA_FONT_FILE);
-    EXPECT_TRUE(loaded) << PARLANA_FONT_FILE;
-    return font;
-}
+namespace parlana::test {
 
 // A borderless window of the client's size whose back buffer tests draw into
 // and read back, pixel by pixel.
@@ -78,3 +59,5 @@ inline bool allPixels(const sf::Image& image, sf::FloatRect area, sf::Color colo
     }
     return true;
 }
+
+} // namespace parlana::test

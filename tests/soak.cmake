@@ -1,6 +1,0 @@
-find_package(Threads REQUIRED)
-add_executable(soak ${CMAKE_CURRENT_LIST_DIR}/soak.cpp)
-target_link_libraries(soak PRIVATE test_support Threads::Threads)
-add_dependencies(soak server)
-add_test(NAME soak_short COMMAND soak)
-set_tests_properties(soak_short PROPERTIES TIMEOUT 240)
