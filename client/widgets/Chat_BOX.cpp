@@ -1,31 +1,29 @@
 #include "client/widgets/Chat_BOX.hpp"
 
-#include "client/widgets/PanelFrame.hpp"
+#include "client/widgets/Style.hpp"
+#include "protocol/tokens.hpp"
 
 namespace parlana {
 
 namespace {
-const unsigned characterSize = 15;
-const std::size_t lineLimit = 112;
+
+// The counter and the full test read the same limit: the longest typed text
+// the protocol carries.
+std::string counterText(std::int32_t length)
+{
+    return std::to_string(length) + "/" + std::to_string(kMaxTypedBytes);
+}
+
 } // namespace
 
 Chat_BOX::Chat_BOX(sf::Font& font) : msgLength(0), width(990), height(80), x(5), y(600)
 {
     enterLabel.setString("ENTER : ");
-    enterLabel.setFont(font);
-    enterLabel.setCharacterSize(characterSize);
-    enterLabel.setFillColor(sf::Color::Red);
+    styleText(enterLabel, font, sf::Color::Red);
     enterLabel.setPosition(25.f, static_cast<float>(y + height / 2));
 
-    // The counter sits on the frame's top edge; its thick black outline masks
-    // the border behind the glyphs.
-    lengthLabel.setString("0/112");
-    lengthLabel.setFont(font);
-    lengthLabel.setCharacterSize(characterSize);
-    lengthLabel.setFillColor(sf::Color::White);
-    lengthLabel.setOutlineThickness(10.f);
-    lengthLabel.setOutlineColor(sf::Color::Black);
-    lengthLabel.setPosition(25.f, static_cast<float>(y + height / 2 - 50));
+    lengthLabel.setString(counterText(msgLength));
+    styleFrameLabel(lengthLabel, font, 25.f, static_cast<float>(y + height / 2 - 50));
 
     shapePanelFrame(frame, x, y, width, height, sf::Color::Transparent);
 }
@@ -38,12 +36,12 @@ sf::Vector2<float> Chat_BOX::getEnterLabelXY() const
 void Chat_BOX::get_msg_length(std::string line)
 {
     msgLength = static_cast<std::int32_t>(line.size());
-    lengthLabel.setString(std::to_string(msgLength) + "/112");
+    lengthLabel.setString(counterText(msgLength));
 }
 
 bool Chat_BOX::isFull(std::string line) const
 {
-    return line.size() >= lineLimit;
+    return line.size() >= kMaxTypedBytes;
 }
 
 void Chat_BOX::draw(sf::RenderWindow& window)

@@ -1,15 +1,10 @@
 #include "client/widgets/Chat_RECV.hpp"
 
-#include "client/widgets/PanelFrame.hpp"
+#include "client/widgets/Style.hpp"
 
 #include <utility>
 
 namespace parlana {
-
-namespace {
-const std::int16_t maxRows = 23;
-const int rowHeight = 20;
-} // namespace
 
 Chat_RECV::Chat_RECV(sf::Font& font) : font(font), width(775), height(500), x(220), y(80), rowCount(0)
 {
@@ -24,7 +19,7 @@ void Chat_RECV::insert_msg(std::string line)
     } else {
         const MultipartText& newest = messages.back();
         text.setPosition(static_cast<int>(newest.getUIDxy().x),
-                         static_cast<int>(newest.getXY().y + static_cast<float>(rowHeight)));
+                         static_cast<int>(newest.getXY().y + static_cast<float>(kRowHeight)));
     }
     rowCount = static_cast<std::int16_t>(rowCount + text.getSize());
     messages.push_back(std::move(text));
@@ -64,12 +59,12 @@ void Chat_RECV::assignUIDreference(std::vector<sf::Text> rosterTexts)
     // roster are visited.
     if (rosterChanged(rosterTexts)) {
         adoptRoster(rosterTexts);
-        unscannedFrom = 0;
+        m_unscannedFrom = 0;
     }
-    for (std::size_t i = unscannedFrom; i < messages.size(); ++i) {
+    for (std::size_t i = m_unscannedFrom; i < messages.size(); ++i) {
         scanLine(messages[i]);
     }
-    unscannedFrom = messages.size();
+    m_unscannedFrom = messages.size();
 }
 
 void Chat_RECV::draw(sf::RenderWindow& window, std::map<std::string, sf::Color> colours)
@@ -77,7 +72,7 @@ void Chat_RECV::draw(sf::RenderWindow& window, std::map<std::string, sf::Color> 
     window.draw(panel, sf::RenderStates::Default);
     std::size_t i = 0;
     while (i < messages.size()) {
-        if (i == 0 || rowCount <= maxRows) {
+        if (i == 0 || rowCount <= kRowsPerPanel) {
             messages[i].draw(window, colours);
             ++i;
         } else if (messages.front().isEmpty()) {
@@ -105,11 +100,11 @@ std::int16_t Chat_RECV::getRowCount() const
 
 bool Chat_RECV::rosterChanged(const std::vector<sf::Text>& rosterTexts) const
 {
-    if (rosterTexts.size() != roster.size()) {
+    if (rosterTexts.size() != m_roster.size()) {
         return true;
     }
-    for (std::size_t i = 0; i < roster.size(); ++i) {
-        if (rosterTexts[i].getFillColor() != roster[i].colour || rosterTexts[i].getString() != roster[i].name) {
+    for (std::size_t i = 0; i < m_roster.size(); ++i) {
+        if (rosterTexts[i].getFillColor() != m_roster[i].colour || rosterTexts[i].getString() != m_roster[i].name) {
             return true;
         }
     }
@@ -118,10 +113,10 @@ bool Chat_RECV::rosterChanged(const std::vector<sf::Text>& rosterTexts) const
 
 void Chat_RECV::adoptRoster(const std::vector<sf::Text>& rosterTexts)
 {
-    roster.clear();
+    m_roster.clear();
     for (const sf::Text& entry : rosterTexts) {
-        const std::size_t id = matcher.idFor(entry.getString().toAnsiString());
-        roster.push_back(RosterUID{entry.getString(), entry.getFillColor(), id});
+        const std::size_t id = m_matcher.idFor(entry.getString().toAnsiString());
+        m_roster.push_back(RosterUID{entry.getString(), entry.getFillColor(), id});
     }
 }
 
@@ -129,10 +124,10 @@ void Chat_RECV::scanLine(MultipartText& line)
 {
     const std::vector<std::string>& pieces = line.getPieceStrings();
     for (std::size_t p = 0; p < pieces.size(); ++p) {
-        for (const RosterUID& uid : roster) {
+        for (const RosterUID& uid : m_roster) {
             signed char verdict = line.mentionVerdict(p, uid.id);
             if (verdict < 0) {
-                verdict = matcher.mentions(pieces[p], uid.id) ? 1 : 0;
+                verdict = m_matcher.mentions(pieces[p], uid.id) ? 1 : 0;
                 line.keepMentionVerdict(p, uid.id, verdict == 1);
             }
             if (verdict == 1) {
@@ -145,8 +140,8 @@ void Chat_RECV::scanLine(MultipartText& line)
 void Chat_RECV::eraseFront()
 {
     messages.erase(messages.begin());
-    if (unscannedFrom > 0) {
-        --unscannedFrom;
+    if (m_unscannedFrom > 0) {
+        --m_unscannedFrom;
     }
 }
 

@@ -66,9 +66,9 @@ private:
 
     // Mention scan caches: patterns are compiled once per distinct UID, and
     // lines already scanned against the current roster are not scanned again.
-    MentionMatcher matcher;
-    std::vector<RosterUID> roster;
-    std::size_t unscannedFrom = 0;
+    MentionMatcher m_matcher;
+    std::vector<RosterUID> m_roster;
+    std::size_t m_unscannedFrom = 0;
 };
 
 } // namespace parlana

@@ -1,6 +1,6 @@
 #include "client/widgets/Chat_UID.hpp"
 
-#include "client/widgets/PanelFrame.hpp"
+#include "client/widgets/Style.hpp"
 
 #include <cmath>
 #include <cstdlib>
@@ -10,11 +10,9 @@
 namespace parlana {
 
 namespace {
-const unsigned characterSize = 15;
-const std::uint32_t perPage = 23;
-const float rowStep = 20.f;
-const float minBrightness = 100.f;
-const sf::Color uncoloured(0, 0, 0, 255);
+constexpr std::uint32_t kPerPage = kRowsPerPanel;
+constexpr float kMinBrightness = 100.f;
+const sf::Color kUncoloured(0, 0, 0, 255);
 
 bool isUncoloured(sf::Color colour)
 {
@@ -33,15 +31,8 @@ Chat_UID::Chat_UID(sf::Font& font)
 {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 
-    // The header straddles the frame's top edge; its thick black outline
-    // masks the border behind the glyphs.
     uidCounter.setString("[+] CHAT " + std::to_string(uidCount));
-    uidCounter.setFont(this->font);
-    uidCounter.setCharacterSize(characterSize);
-    uidCounter.setOutlineThickness(10.f);
-    uidCounter.setOutlineColor(sf::Color::Black);
-    uidCounter.setFillColor(sf::Color::White);
-    uidCounter.setPosition(static_cast<float>(x), static_cast<float>(y - 10));
+    styleFrameLabel(uidCounter, this->font, static_cast<float>(x), static_cast<float>(y - 10));
 
     shapePanelFrame(frame, x, y, width, height);
 }
@@ -51,19 +42,19 @@ void Chat_UID::getUIDS(std::string uid)
     sf::Text entry;
     entry.setString(uid);
     entry.setFont(font);
-    entry.setCharacterSize(characterSize);
+    entry.setCharacterSize(kCharacterSize);
     // Black marks an entry that the colouring pass below still has to colour.
     if (uidColors.find(uid) == uidColors.end()) {
-        entry.setFillColor(uncoloured);
+        entry.setFillColor(kUncoloured);
     }
-    if (uidTexts.empty() || uidTexts.size() % perPage == 0) {
+    if (uidTexts.empty() || uidTexts.size() % kPerPage == 0) {
         entry.setPosition(static_cast<float>(x + 30), static_cast<float>(y + 30));
     } else {
         const sf::Vector2f last = uidTexts.back().getPosition();
-        entry.setPosition(last.x, last.y + rowStep);
+        entry.setPosition(last.x, last.y + static_cast<float>(kRowHeight));
     }
     uidTexts.push_back(std::move(entry));
-    uidKeys.push_back(std::move(uid));
+    m_uidKeys.push_back(std::move(uid));
     getUIDpages();
     assignUIDScolors();
 }
@@ -81,16 +72,16 @@ std::map<std::string, sf::Color>& Chat_UID::getUIDSmap()
 void Chat_UID::refresh()
 {
     uidTexts.clear();
-    uidKeys.clear();
+    m_uidKeys.clear();
 }
 
 void Chat_UID::getUIDpages()
 {
-    if (uidTexts.size() <= perPage) {
+    if (uidTexts.size() <= kPerPage) {
         pages = 1;
         return;
     }
-    pages = static_cast<std::uint32_t>(std::ceil(static_cast<float>(uidTexts.size()) / static_cast<float>(perPage)));
+    pages = static_cast<std::uint32_t>(std::ceil(static_cast<float>(uidTexts.size()) / static_cast<float>(kPerPage)));
 }
 
 void Chat_UID::assignUIDScolors()
@@ -102,14 +93,14 @@ void Chat_UID::assignUIDScolors()
         }
         do {
             drawColour();
-        } while (brightness(red, green, blue) <= minBrightness);
+        } while (brightness(red, green, blue) <= kMinBrightness);
         const sf::Color colour(static_cast<sf::Uint8>(red), static_cast<sf::Uint8>(green), static_cast<sf::Uint8>(blue),
                                255);
         entry.setFillColor(colour);
-        uidColors[uidKeys[i]] = colour;
+        uidColors[m_uidKeys[i]] = colour;
     }
     for (std::size_t i = 0; i < uidTexts.size(); ++i) {
-        const auto found = uidColors.find(uidKeys[i]);
+        const auto found = uidColors.find(m_uidKeys[i]);
         if (found != uidColors.end()) {
             uidTexts[i].setFillColor(found->second);
         }
@@ -144,9 +135,9 @@ void Chat_UID::draw(sf::RenderWindow& window)
     }
     // Every page, the third and later included, starts 23 entries after the
     // previous one (page 0 only before the first page count).
-    pageStart = currentPage > 0 ? static_cast<std::int32_t>((currentPage - 1) * perPage) : 0;
+    pageStart = currentPage > 0 ? static_cast<std::int32_t>((currentPage - 1) * kPerPage) : 0;
     std::uint32_t drawn = 0;
-    for (drawIndex = static_cast<std::uint32_t>(pageStart); drawIndex < uidTexts.size() && drawn < perPage;
+    for (drawIndex = static_cast<std::uint32_t>(pageStart); drawIndex < uidTexts.size() && drawn < kPerPage;
          ++drawIndex, ++drawn) {
         window.draw(uidTexts[drawIndex], sf::RenderStates::Default);
     }
@@ -156,11 +147,6 @@ void Chat_UID::draw(sf::RenderWindow& window)
 const sf::Text& Chat_UID::getCounter() const
 {
     return uidCounter;
-}
-
-std::uint32_t Chat_UID::getPages() const
-{
-    return pages;
 }
 
 std::uint32_t Chat_UID::getCurrentPage() const

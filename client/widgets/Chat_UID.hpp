@@ -43,8 +43,6 @@ public:
 
     /// The header text.
     const sf::Text& getCounter() const;
-    /// Number of pages.
-    std::uint32_t getPages() const;
     /// Page shown, from 1.
     std::uint32_t getCurrentPage() const;
     /// Index of the first entry of the page last drawn.
@@ -77,7 +75,7 @@ private:
 
     // The UIDs exactly as received, parallel to uidTexts: the map's keys are
     // raw bytes, which an sf::String does not always give back.
-    std::vector<std::string> uidKeys;
+    std::vector<std::string> m_uidKeys;
 };
 
 } // namespace parlana

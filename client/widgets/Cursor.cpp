@@ -3,8 +3,8 @@
 namespace parlana {
 
 namespace {
-const sf::Time visibleHalf = sf::seconds(0.5f);
-const sf::Time cycle = sf::seconds(1.0f);
+const sf::Time kVisibleHalf = sf::seconds(0.5f);
+const sf::Time kCycle = sf::seconds(1.0f);
 } // namespace
 
 Cursor::Cursor(int px, int py) : originX(px), originY(py + 1), x(originX), y(originY), width(1), height(15)
@@ -41,7 +41,7 @@ void Cursor::draw(sf::RenderWindow& window)
     if (visibleAt(blinkClock.getElapsedTime())) {
         window.draw(shape, sf::RenderStates::Default);
     }
-    if (blinkClock.getElapsedTime() > cycle) {
+    if (blinkClock.getElapsedTime() > kCycle) {
         blinkClock.restart();
     }
 }
@@ -53,7 +53,7 @@ sf::Vector2f Cursor::getPosition() const
 
 bool Cursor::visibleAt(sf::Time elapsed)
 {
-    return elapsed < visibleHalf;
+    return elapsed < kVisibleHalf;
 }
 
 } // namespace parlana

@@ -10,11 +10,11 @@ namespace {
 // every client's search backtrack for ever or fail to compile.
 std::string escapeForPattern(const std::string& text)
 {
-    static const std::string special = "^$\\.*+?()[]{}|/";
+    static const std::string kSpecial = "^$\\.*+?()[]{}|/";
     std::string escaped;
     escaped.reserve(text.size() * 2);
     for (const char c : text) {
-        if (special.find(c) != std::string::npos) {
+        if (kSpecial.find(c) != std::string::npos) {
             escaped += '\\';
         }
         escaped += c;
@@ -38,28 +38,28 @@ struct MentionMatcher::Patterns {
     std::vector<bool> valid;
 };
 
-MentionMatcher::MentionMatcher() : patterns(std::make_unique<Patterns>()) {}
+MentionMatcher::MentionMatcher() : m_patterns(std::make_unique<Patterns>()) {}
 MentionMatcher::~MentionMatcher() = default;
 MentionMatcher::MentionMatcher(MentionMatcher&&) noexcept = default;
 MentionMatcher& MentionMatcher::operator=(MentionMatcher&&) noexcept = default;
 
 std::size_t MentionMatcher::idFor(const std::string& uid)
 {
-    const auto known = ids.find(uid);
-    if (known != ids.end()) {
+    const auto known = m_ids.find(uid);
+    if (known != m_ids.end()) {
         return known->second;
     }
-    const std::size_t id = needles.size();
-    ids.emplace(uid, id);
-    needles.push_back("@" + uid);
+    const std::size_t id = m_needles.size();
+    m_ids.emplace(uid, id);
+    m_needles.push_back("@" + uid);
     try {
-        patterns->compiled.emplace_back(mentionPattern(uid), std::regex_constants::ECMAScript);
-        patterns->valid.push_back(true);
+        m_patterns->compiled.emplace_back(mentionPattern(uid), std::regex_constants::ECMAScript);
+        m_patterns->valid.push_back(true);
     } catch (const std::regex_error&) {
         // Escaped UIDs always compile; should the library still refuse one,
         // that UID is simply never found.
-        patterns->compiled.emplace_back();
-        patterns->valid.push_back(false);
+        m_patterns->compiled.emplace_back();
+        m_patterns->valid.push_back(false);
     }
     return id;
 }
@@ -67,11 +67,11 @@ std::size_t MentionMatcher::idFor(const std::string& uid)
 bool MentionMatcher::mentions(const std::string& text, std::size_t id) const
 {
     // Every match holds "@uid" literally; most texts are settled by find alone.
-    if (id >= needles.size() || !patterns->valid[id] || text.find(needles[id]) == std::string::npos) {
+    if (id >= m_needles.size() || !m_patterns->valid[id] || text.find(m_needles[id]) == std::string::npos) {
         return false;
     }
     try {
-        return std::regex_search(text, patterns->compiled[id], std::regex_constants::match_default);
+        return std::regex_search(text, m_patterns->compiled[id], std::regex_constants::match_default);
     } catch (const std::regex_error&) {
         return false;
     }

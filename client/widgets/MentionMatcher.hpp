@@ -26,9 +26,9 @@ public:
 private:
     struct Patterns;
 
-    std::map<std::string, std::size_t> ids;
-    std::vector<std::string> needles;
-    std::unique_ptr<Patterns> patterns;
+    std::map<std::string, std::size_t> m_ids;
+    std::vector<std::string> m_needles;
+    std::unique_ptr<Patterns> m_patterns;
 };
 
 } // namespace parlana

@@ -1,22 +1,20 @@
 #include "client/widgets/MultipartText.hpp"
 
+#include "client/widgets/Style.hpp"
+
 #include <algorithm>
 #include <utility>
 
 namespace parlana {
 
 namespace {
-const unsigned characterSize = 15;
-const std::size_t wrapAfter = 70;
-const float rowHeight = 20.f;
+constexpr std::size_t kWrapAfter = 70;
 
 sf::Text makePiece(const std::string& text, sf::Font& font, sf::Color colour)
 {
     sf::Text piece;
     piece.setString(text);
-    piece.setFont(font);
-    piece.setCharacterSize(characterSize);
-    piece.setFillColor(colour);
+    styleText(piece, font, colour);
     return piece;
 }
 } // namespace
@@ -34,9 +32,9 @@ MultipartText::MultipartText(std::string line, sf::Font& font, sf::Color uidColo
         message = line.substr(colon + 1);
     }
     texts.push_back(makePiece(head, font, uidColor));
-    if (message.size() > wrapAfter) {
-        texts.push_back(makePiece(message.substr(0, wrapAfter), font, sf::Color::White));
-        texts.push_back(makePiece(" " + message.substr(wrapAfter), font, sf::Color::White));
+    if (message.size() > kWrapAfter) {
+        texts.push_back(makePiece(message.substr(0, kWrapAfter), font, sf::Color::White));
+        texts.push_back(makePiece(" " + message.substr(kWrapAfter), font, sf::Color::White));
         size = 2;
     } else {
         texts.push_back(makePiece(message, font, sf::Color::White));
@@ -45,10 +43,10 @@ MultipartText::MultipartText(std::string line, sf::Font& font, sf::Color uidColo
     // Scans read the pieces as sf::Text gives them back, as the byte form the
     // roster UIDs are compared in; converting once here spares every frame.
     for (const sf::Text& piece : texts) {
-        pieceStrings.push_back(piece.getString().toAnsiString());
+        m_pieceStrings.push_back(piece.getString().toAnsiString());
     }
-    verdicts.resize(texts.size());
-    sender = sf::String(getUID());
+    m_verdicts.resize(texts.size());
+    m_sender = sf::String(getUID());
 }
 
 void MultipartText::setUIDcolor(sf::Color color)
@@ -92,7 +90,7 @@ void MultipartText::setPosition(int x, int y)
         texts[1].setPosition(afterColon, top);
     }
     if (texts.size() > 2) {
-        texts[2].setPosition(afterColon, top + rowHeight);
+        texts[2].setPosition(afterColon, top + static_cast<float>(kRowHeight));
     }
 }
 
@@ -142,7 +140,7 @@ bool MultipartText::isEmpty() const
 void MultipartText::moveUP()
 {
     for (sf::Text& piece : texts) {
-        piece.move(0.f, -rowHeight);
+        piece.move(0.f, -static_cast<float>(kRowHeight));
     }
 }
 
@@ -170,28 +168,28 @@ bool MultipartText::hasUIDpiece() const
 
 const sf::String& MultipartText::getSender() const
 {
-    return sender;
+    return m_sender;
 }
 
 const std::vector<std::string>& MultipartText::getPieceStrings() const
 {
-    return pieceStrings;
+    return m_pieceStrings;
 }
 
 signed char MultipartText::mentionVerdict(std::size_t piece, std::size_t uidId) const
 {
-    if (piece >= verdicts.size() || uidId >= verdicts[piece].size()) {
+    if (piece >= m_verdicts.size() || uidId >= m_verdicts[piece].size()) {
         return -1;
     }
-    return verdicts[piece][uidId];
+    return m_verdicts[piece][uidId];
 }
 
 void MultipartText::keepMentionVerdict(std::size_t piece, std::size_t uidId, bool mentions)
 {
-    if (piece >= verdicts.size()) {
+    if (piece >= m_verdicts.size()) {
         return;
     }
-    std::vector<signed char>& known = verdicts[piece];
+    std::vector<signed char>& known = m_verdicts[piece];
     if (uidId >= known.size()) {
         known.resize(uidId + 1, -1);
     }
@@ -202,8 +200,8 @@ void MultipartText::popFront(std::size_t count)
 {
     const auto n = static_cast<std::ptrdiff_t>(count);
     texts.erase(texts.begin(), texts.begin() + n);
-    pieceStrings.erase(pieceStrings.begin(), pieceStrings.begin() + n);
-    verdicts.erase(verdicts.begin(), verdicts.begin() + n);
+    m_pieceStrings.erase(m_pieceStrings.begin(), m_pieceStrings.begin() + n);
+    m_verdicts.erase(m_verdicts.begin(), m_verdicts.begin() + n);
 }
 
 } // namespace parlana

@@ -78,9 +78,9 @@ private:
     bool hasUID;
 
     // Caches for the pane's per-frame work; they follow `texts` piece by piece.
-    sf::String sender;
-    std::vector<std::string> pieceStrings;
-    std::vector<std::vector<signed char>> verdicts;
+    sf::String m_sender;
+    std::vector<std::string> m_pieceStrings;
+    std::vector<std::vector<signed char>> m_verdicts;
 };
 
 } // namespace parlana

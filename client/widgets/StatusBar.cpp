@@ -1,24 +1,21 @@
 #include "client/widgets/StatusBar.hpp"
 
-#include "client/widgets/PanelFrame.hpp"
+#include "client/widgets/Style.hpp"
 
 #include <utility>
 
 namespace parlana {
 
 namespace {
-const unsigned characterSize = 15;
-const std::size_t shownNameBytes = 25;
-const std::size_t keptNameBytes = 26;
-const std::string serverPrefix = "[ + ] SERVER : ";
-const std::string uidPrefix = "[ + ] UID : ";
-const std::string notConnected = "[ ! ] NOT CONNECTED";
+constexpr std::size_t kShownNameBytes = 25;
+constexpr std::size_t kKeptNameBytes = 26;
+const std::string kServerPrefix = "[ + ] SERVER : ";
+const std::string kUidPrefix = "[ + ] UID : ";
+const std::string kNotConnected = "[ ! ] NOT CONNECTED";
 
 void styleLabel(sf::Text& label, const sf::Font& font, sf::Color colour, float left, float top)
 {
-    label.setFillColor(colour);
-    label.setFont(font);
-    label.setCharacterSize(characterSize);
+    styleText(label, font, colour);
     label.setPosition(left, top);
 }
 } // namespace
@@ -38,8 +35,8 @@ void StatusBar::updateClock()
 {
     const std::time_t now = std::time(nullptr);
     localTime = std::localtime(&now);
-    clockText = localTime != nullptr ? std::asctime(localTime) : "";
-    TranslateClock();
+    // formatClock, not a copy of it, so that its tests cover this path.
+    clockText = localTime != nullptr ? formatClock(*localTime) : "";
     clockLabel.setString(clockText);
 }
 
@@ -52,10 +49,10 @@ void StatusBar::setInfo(std::string uid, std::map<std::string, sf::Color> colour
 {
     // A shortened name keeps its first 26 bytes, so shortening it again at the
     // next frame gives the same text.
-    if (serverName.size() > shownNameBytes) {
-        serverName = serverName.substr(0, keptNameBytes) + "...";
+    if (serverName.size() > kShownNameBytes) {
+        serverName = serverName.substr(0, kKeptNameBytes) + "...";
     }
-    serverLabel.setString(serverPrefix + serverName);
+    serverLabel.setString(kServerPrefix + serverName);
     styleLabel(serverLabel, font, sf::Color::Magenta, static_cast<float>(x + 20), static_cast<float>(y + 15));
 
     clockLabel.setString(clockText);
@@ -64,13 +61,13 @@ void StatusBar::setInfo(std::string uid, std::map<std::string, sf::Color> colour
     // With no roster yet the map is empty; a UID the roster does not list
     // (empty, or cut at a comma) is shown white rather than invisible black.
     if (colours.empty()) {
-        uidLabel.setString(notConnected);
+        uidLabel.setString(kNotConnected);
         styleLabel(uidLabel, font, sf::Color::Red, 800.f, static_cast<float>(y + 15));
         return;
     }
     const auto found = colours.find(uid);
     const sf::Color colour = found != colours.end() ? found->second : sf::Color::White;
-    uidLabel.setString(uidPrefix + uid);
+    uidLabel.setString(kUidPrefix + uid);
     styleLabel(uidLabel, font, colour, 800.f, static_cast<float>(y + 15));
 }
 
@@ -90,19 +87,9 @@ std::string StatusBar::formatClock(const std::tm& when)
     return text;
 }
 
-const std::string& StatusBar::getServerName() const
-{
-    return serverName;
-}
-
 const sf::Text& StatusBar::getServerLabel() const
 {
     return serverLabel;
-}
-
-const sf::Text& StatusBar::getClockLabel() const
-{
-    return clockLabel;
 }
 
 const sf::Text& StatusBar::getUIDLabel() const

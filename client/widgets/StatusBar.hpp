@@ -24,7 +24,8 @@ public:
     void setServerName(std::string name);
     /// Formats the current local time into the clock label.
     void updateClock();
-    /// Replaces the English day and month abbreviations in the clock text.
+    /// Replaces the English day and month abbreviations in the clock text
+    /// (formatClock has already done so for the text updateClock makes).
     void TranslateClock();
     /// Rebuilds the server and UID labels and restyles the clock label.
     void setInfo(std::string uid, std::map<std::string, sf::Color> colours);
@@ -35,12 +36,8 @@ public:
     /// abbreviations, newline included.
     static std::string formatClock(const std::tm& when);
 
-    /// Server name as stored (after any shortening).
-    const std::string& getServerName() const;
     /// Left-hand label.
     const sf::Text& getServerLabel() const;
-    /// Middle label.
-    const sf::Text& getClockLabel() const;
     /// Right-hand label.
     const sf::Text& getUIDLabel() const;
 
