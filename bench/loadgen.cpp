@@ -58,9 +58,8 @@ constexpr std::int64_t kJoinTimeoutNs = 5'000'000'000;
 constexpr std::int64_t kDrainTimeoutNs = 5'000'000'000;
 /// Quiet time before reading the server's memory, so it reads at rest.
 constexpr std::int64_t kSettleNs = 300'000'000;
-/// A receive buffer holds one whole maximal frame plus a full read.
+/// Bytes taken from a socket in one read.
 constexpr std::size_t kReadChunk = 64 * 1024;
-constexpr std::size_t kInBufferBytes = parlana::kMaxFrameBytes + 4 + kReadChunk;
 constexpr int kMaxEvents = 64;
 /// Kept so a broken server does not flood the terminal.
 constexpr std::size_t kMaxReportedErrors = 5;
@@ -70,19 +69,6 @@ std::int64_t nowNs()
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return std::int64_t{ts.tv_sec} * 1'000'000'000 + ts.tv_nsec;
-}
-
-std::uint32_t getU32(const char* p)
-{
-    const auto* u = reinterpret_cast<const unsigned char*>(p);
-    return (std::uint32_t{u[0]} << 24) | (std::uint32_t{u[1]} << 16) | (std::uint32_t{u[2]} << 8) | std::uint32_t{u[3]};
-}
-
-void putU32(std::string& out, std::uint32_t value)
-{
-    const char bytes[4] = {static_cast<char>(value >> 24), static_cast<char>(value >> 16),
-                           static_cast<char>(value >> 8), static_cast<char>(value)};
-    out.append(bytes, 4);
 }
 
 void appendDecimal(std::string& out, std::uint64_t value)
@@ -409,8 +395,7 @@ UniqueFd connectLoopback(int port, int timeoutMs, std::string& error)
 struct Client {
     UniqueFd fd;
     std::string uid;
-    std::vector<char> in = std::vector<char>(kInBufferBytes);
-    std::size_t inLength = 0;
+    parlana::FrameReader in;
     std::string out;
     std::size_t outPosition = 0;
     bool watchingWrites = false;
@@ -468,6 +453,8 @@ private:
     Options m_options;
     std::size_t m_count;
     std::vector<Client> m_clients;
+    std::vector<char> m_readBuffer = std::vector<char>(kReadChunk);
+    std::string m_body;                        ///< the frame being handled, its capacity kept
     std::vector<std::uint64_t> m_nextExpected; ///< [receiver * count + sender]
     UniqueFd m_epoll;
     UniqueFd m_timer;
@@ -649,8 +636,7 @@ void LoadGenerator::pump(int timeoutMs)
 void LoadGenerator::onReadable(std::size_t receiver)
 {
     Client& client = m_clients[receiver];
-    const ssize_t got =
-        ::recv(client.fd.get(), client.in.data() + client.inLength, client.in.size() - client.inLength, 0);
+    const ssize_t got = ::recv(client.fd.get(), m_readBuffer.data(), m_readBuffer.size(), 0);
     if (got == 0) {
         fail(client.uid + ": the server closed the connection");
         return;
@@ -660,7 +646,7 @@ void LoadGenerator::onReadable(std::size_t receiver)
             fail(client.uid + ": recv: " + std::strerror(errno));
         return;
     }
-    client.inLength += static_cast<std::size_t>(got);
+    client.in.append(m_readBuffer.data(), static_cast<std::size_t>(got));
     const std::size_t queuedBefore = client.out.size();
     parseFrames(receiver, nowNs());
     if (!m_failed && client.out.size() != queuedBefore)
@@ -668,25 +654,23 @@ void LoadGenerator::onReadable(std::size_t receiver)
 }
 
 // TCP cuts the stream anywhere: whole frames are handled, and a partial one
-// is moved to the front of the buffer to be completed by later reads.
+// waits in the reader for later reads.
 void LoadGenerator::parseFrames(std::size_t receiver, std::int64_t receivedAt)
 {
     Client& client = m_clients[receiver];
-    std::size_t position = 0;
-    while (!m_failed && client.inLength - position >= 4) {
-        const std::uint32_t size = getU32(client.in.data() + position);
-        if (size > parlana::kMaxFrameBytes) {
-            protocolError(client.uid + ": frame of " + std::to_string(size) + " bytes announced", true);
+    while (!m_failed) {
+        switch (client.in.next(m_body)) {
+        case parlana::FrameReader::Result::Frame:
+            handleBody(receiver, m_body.data(), static_cast<std::uint32_t>(m_body.size()), receivedAt);
+            break;
+        case parlana::FrameReader::Result::Rejected:
+            protocolError(client.uid + ": frame of more than " + std::to_string(parlana::kMaxFrameBytes) +
+                              " bytes announced",
+                          true);
+            return;
+        case parlana::FrameReader::Result::NeedMore:
             return;
         }
-        if (client.inLength - position - 4 < size)
-            break;
-        handleBody(receiver, client.in.data() + position + 4, size, receivedAt);
-        position += 4 + size;
-    }
-    if (position > 0) {
-        std::memmove(client.in.data(), client.in.data() + position, client.inLength - position);
-        client.inLength -= position;
     }
 }
 
@@ -695,12 +679,13 @@ void LoadGenerator::parseFrames(std::size_t receiver, std::int64_t receivedAt)
 void LoadGenerator::handleBody(std::size_t receiver, const char* body, std::uint32_t size, std::int64_t receivedAt)
 {
     Client& client = m_clients[receiver];
-    if (size < 4 || getU32(body) != size - 4) {
+    const std::size_t header = parlana::kFrameHeaderBytes;
+    if (size < header || parlana::decodeSize(body) != size - header) {
         protocolError(client.uid + ": packet of " + std::to_string(size) + " bytes does not hold exactly one string",
                       true);
         return;
     }
-    const std::string_view text(body + 4, size - 4);
+    const std::string_view text(body + header, size - header);
     if (text.compare(0, parlana::kRosterToken.size(), parlana::kRosterToken) == 0)
         handleRoster(client, text);
     else if (text == parlana::kLimitToken)
@@ -814,10 +799,7 @@ void LoadGenerator::queueLine(std::size_t sender)
         out.append(wanted - textLength - 1, 'x');
     }
     const auto lineLength = static_cast<std::uint32_t>(out.size() - frameStart - 8);
-    std::string header;
-    putU32(header, 4 + lineLength);
-    putU32(header, lineLength);
-    out.replace(frameStart, 8, header);
+    out.replace(frameStart, 8, parlana::encodeSize(4 + lineLength) + parlana::encodeSize(lineLength));
     ++client.sent;
     ++m_counters.linesSent;
 }

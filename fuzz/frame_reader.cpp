@@ -87,7 +87,9 @@ void checkBody(const std::string& body)
     const std::string frame = parlana::encodeFrame(text);
     FUZZ_CHECK(frame.size() == 8 + text.size(), "encodeFrame size");
     FUZZ_CHECK(sizeAt(frame, 0) == 4 + text.size(), "encodeFrame header");
-    FUZZ_CHECK(parlana::extractString(frame.substr(4)) == text, "encode/extract round trip");
+    FUZZ_CHECK(frame == encodeSize(static_cast<std::uint32_t>(frame.size() - kFrameHeaderBytes)) + encodeBody(text),
+               "encodeFrame is a header and the body");
+    FUZZ_CHECK(parlana::extractString(encodeBody(text)) == text, "encode/extract round trip");
 }
 
 } // namespace
@@ -128,6 +130,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     drain(reader, got);
 
     FUZZ_CHECK(reader.rejected() == ref.rejected, "rejection differs from the whole-stream parse");
+    const DecodedFrames whole = decodeFrames(stream);
+    FUZZ_CHECK(whole.bodies == ref.bodies && whole.rejected == ref.rejected &&
+                   (ref.rejected || whole.leftover == ref.leftover),
+               "decodeFrames differs from the whole-stream parse");
     FUZZ_CHECK(got == ref.bodies, "bodies differ from the whole-stream parse");
     if (ref.rejected) {
         std::string body;

@@ -49,13 +49,11 @@ public:
 
 std::vector<std::string> framesOf(const std::string& bytes)
 {
-    parlana::FrameReader reader;
-    reader.append(bytes.data(), bytes.size());
+    const DecodedFrames decoded = decodeFrames(bytes);
+    FUZZ_CHECK(!decoded.rejected && decoded.leftover == 0, "queued bytes are not whole frames");
     std::vector<std::string> texts;
-    std::string body;
-    while (reader.next(body) == parlana::FrameReader::Result::Frame)
-        texts.push_back(parlana::extractString(body));
-    FUZZ_CHECK(!reader.rejected() && reader.buffered() == 0, "queued bytes are not whole frames");
+    for (const std::string& body : decoded.bodies)
+        texts.push_back(extractString(body));
     return texts;
 }
 
@@ -140,7 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             relay(room, model, in.shortString(40));
             break;
         case 4: // a well-formed chat packet
-            relay(room, model, parlana::encodeFrame(in.shortString(130)).substr(4));
+            relay(room, model, encodeBody(in.shortString(130)));
             break;
         case 5:
             depart(room, model, in.byte());

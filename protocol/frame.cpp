@@ -14,19 +14,35 @@ void putU32(std::string& out, std::uint32_t value)
     out.push_back(static_cast<char>(value & 0xFF));
 }
 
-std::uint32_t getU32(const char* p)
+} // namespace
+
+std::string encodeSize(std::uint32_t size)
 {
-    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    std::string bytes;
+    putU32(bytes, size);
+    return bytes;
+}
+
+std::uint32_t decodeSize(const char* bytes)
+{
+    const auto* u = reinterpret_cast<const unsigned char*>(bytes);
     return (std::uint32_t{u[0]} << 24) | (std::uint32_t{u[1]} << 16) | (std::uint32_t{u[2]} << 8) | std::uint32_t{u[3]};
 }
 
-} // namespace
+std::string encodeBody(const std::string& text)
+{
+    std::string body;
+    body.reserve(kFrameHeaderBytes + text.size());
+    putU32(body, static_cast<std::uint32_t>(text.size()));
+    body += text;
+    return body;
+}
 
 std::string encodeFrame(const std::string& text)
 {
     std::string frame;
-    frame.reserve(8 + text.size());
-    putU32(frame, static_cast<std::uint32_t>(4 + text.size()));
+    frame.reserve(2 * kFrameHeaderBytes + text.size());
+    putU32(frame, static_cast<std::uint32_t>(kFrameHeaderBytes + text.size()));
     putU32(frame, static_cast<std::uint32_t>(text.size()));
     frame += text;
     return frame;
@@ -34,7 +50,7 @@ std::string encodeFrame(const std::string& text)
 
 std::string encodeEmptyFrame()
 {
-    return std::string(4, '\0');
+    return encodeSize(0);
 }
 
 std::string extractString(const std::string& body)
@@ -44,6 +60,27 @@ std::string extractString(const std::string& body)
     std::string text;
     packet >> text;
     return text;
+}
+
+DecodedFrames decodeFrames(const std::string& bytes)
+{
+    FrameReader reader;
+    reader.append(bytes.data(), bytes.size());
+    DecodedFrames decoded;
+    std::string body;
+    while (reader.next(body) == FrameReader::Result::Frame)
+        decoded.bodies.push_back(body);
+    decoded.rejected = reader.rejected();
+    decoded.leftover = reader.buffered();
+    return decoded;
+}
+
+std::vector<std::string> decodeTexts(const std::string& bytes)
+{
+    std::vector<std::string> texts;
+    for (const std::string& body : decodeFrames(bytes).bodies)
+        texts.push_back(extractString(body));
+    return texts;
 }
 
 void FrameReader::append(const char* data, std::size_t size)
@@ -56,9 +93,9 @@ void FrameReader::append(const char* data, std::size_t size)
 
 bool FrameReader::checkHeader()
 {
-    if (buffered() < 4)
+    if (buffered() < kFrameHeaderBytes)
         return false;
-    if (getU32(m_buffer.data() + m_readPos) > kMaxFrameBytes) {
+    if (decodeSize(m_buffer.data() + m_readPos) > kMaxFrameBytes) {
         m_rejected = true;
         m_buffer.clear();
         m_buffer.shrink_to_fit();
@@ -72,16 +109,16 @@ bool FrameReader::hasFrame()
 {
     if (m_rejected || !checkHeader())
         return false;
-    return buffered() - 4 >= getU32(m_buffer.data() + m_readPos);
+    return buffered() - kFrameHeaderBytes >= decodeSize(m_buffer.data() + m_readPos);
 }
 
 FrameReader::Result FrameReader::next(std::string& body)
 {
     if (!hasFrame())
         return m_rejected ? Result::Rejected : Result::NeedMore;
-    const std::size_t size = getU32(m_buffer.data() + m_readPos);
-    body.assign(m_buffer, m_readPos + 4, size);
-    m_readPos += 4 + size;
+    const std::size_t size = decodeSize(m_buffer.data() + m_readPos);
+    body.assign(m_buffer, m_readPos + kFrameHeaderBytes, size);
+    m_readPos += kFrameHeaderBytes + size;
     if (m_readPos == m_buffer.size()) {
         m_buffer.clear();
         m_readPos = 0;

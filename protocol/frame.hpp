@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace parlana {
 
@@ -10,6 +11,19 @@ namespace parlana {
 /// 132 bytes; anything announcing more than this is hostile or broken and the
 /// connection carrying it is dropped before a byte of it is buffered.
 constexpr std::size_t kMaxFrameBytes = 64 * 1024;
+
+/// Bytes of a frame header (the body size), and of the length in front of a
+/// string in a body: both are 32-bit big-endian.
+constexpr std::size_t kFrameHeaderBytes = 4;
+
+/// A size as a frame header or a string length carries it.
+std::string encodeSize(std::uint32_t size);
+
+/// The size in the `kFrameHeaderBytes` bytes at `bytes`.
+std::uint32_t decodeSize(const char* bytes);
+
+/// The body of a packet holding one string: its length, then its bytes.
+std::string encodeBody(const std::string& text);
 
 /// Bytes of one frame on the wire: a 32-bit big-endian body size, then the
 /// body. The body of every packet we send holds one string (32-bit big-endian
@@ -22,6 +36,23 @@ std::string encodeEmptyFrame();
 /// The first string of a packet body, read the way the packet class reads it:
 /// a body too short for a length, or whose length runs past its end, gives "".
 std::string extractString(const std::string& body);
+
+/// What a byte string holds, frame after frame.
+struct DecodedFrames {
+    /// The body of every whole frame, in order.
+    std::vector<std::string> bodies;
+    /// Bytes at the end that do not make a whole frame.
+    std::size_t leftover = 0;
+    /// True when a header announced more than `kMaxFrameBytes`; nothing after
+    /// it is decoded.
+    bool rejected = false;
+};
+
+/// Splits a byte string into frames the way a receiver does.
+DecodedFrames decodeFrames(const std::string& bytes);
+
+/// The string of every whole frame in `bytes`, in order.
+std::vector<std::string> decodeTexts(const std::string& bytes);
 
 /// Reassembles frames from a byte stream cut at arbitrary places.
 ///

@@ -32,12 +32,6 @@ std::vector<std::string> drain(FrameReader& reader)
     return bodies;
 }
 
-std::string header(std::uint32_t size)
-{
-    return {static_cast<char>(size >> 24), static_cast<char>(size >> 16), static_cast<char>(size >> 8),
-            static_cast<char>(size)};
-}
-
 } // namespace
 
 TEST(Frame, EncodingMatchesThePacketClassByteForByte)
@@ -53,11 +47,11 @@ TEST(Frame, EncodingMatchesThePacketClassByteForByte)
 
 TEST(Frame, ExtractionReadsLikeThePacketClass)
 {
-    EXPECT_EQ(extractString(encodeFrame("bob: hi").substr(4)), "bob: hi");
-    EXPECT_EQ(extractString(""), "");                     // empty packet
-    EXPECT_EQ(extractString(std::string("\0\0", 2)), ""); // too short for a length
-    EXPECT_EQ(extractString(header(10) + "abc"), "");     // length past the end
-    EXPECT_EQ(extractString(header(2) + "abcdef"), "ab"); // trailing bytes ignored
+    EXPECT_EQ(extractString(encodeBody("bob: hi")), "bob: hi");
+    EXPECT_EQ(extractString(""), "");                         // empty packet
+    EXPECT_EQ(extractString(std::string("\0\0", 2)), "");     // too short for a length
+    EXPECT_EQ(extractString(encodeSize(10) + "abc"), "");     // length past the end
+    EXPECT_EQ(extractString(encodeSize(2) + "abcdef"), "ab"); // trailing bytes ignored
 }
 
 TEST(FrameReader, ReassemblesFramesFromAnyChunking)
@@ -102,7 +96,7 @@ TEST(FrameReader, PartialFrameWaitsWithoutLoss)
 TEST(FrameReader, SizeCapRejectsBeforeBuffering)
 {
     FrameReader atCap;
-    const std::string full = header(kMaxFrameBytes) + std::string(kMaxFrameBytes, 'a');
+    const std::string full = encodeSize(kMaxFrameBytes) + std::string(kMaxFrameBytes, 'a');
     atCap.append(full.data(), full.size());
     std::string body;
     EXPECT_EQ(atCap.next(body), FrameReader::Result::Frame);
@@ -110,7 +104,7 @@ TEST(FrameReader, SizeCapRejectsBeforeBuffering)
 
     FrameReader over;
     const std::string good = encodeFrame("first");
-    const std::string huge = header(0x80000000u) + "xxxx";
+    const std::string huge = encodeSize(0x80000000u) + "xxxx";
     over.append(good.data(), good.size());
     over.append(huge.data(), huge.size());
     ASSERT_EQ(over.next(body), FrameReader::Result::Frame); // what came before still counts

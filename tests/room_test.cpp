@@ -11,22 +11,10 @@ namespace parlana {
 
 namespace {
 
-/// Splits a participant's queued bytes back into the strings of its packets.
+/// The strings of the packets queued for a participant, taken off its queue.
 std::vector<std::string> received(Participant& p)
 {
-    FrameReader reader;
-    const std::string bytes = p.takeQueued();
-    reader.append(bytes.data(), bytes.size());
-    std::vector<std::string> texts;
-    std::string body;
-    while (reader.next(body) == FrameReader::Result::Frame)
-        texts.push_back(extractString(body));
-    return texts;
-}
-
-std::string body(const std::string& text)
-{
-    return encodeFrame(text).substr(4);
+    return decodeTexts(p.takeQueued());
 }
 
 class RoomTest : public ::testing::Test {
@@ -69,10 +57,10 @@ TEST_F(RoomTest, RelayGoesToEveryoneInAcceptanceOrderSenderIncluded)
     Participant* alice = join("alice");
     Participant* nameless = join("");
     Participant* bob = join("bob");
-    room.relay(body("bob: hi @alice"));
-    room.relay(body(""));                // an empty string: roster alone
-    room.relay(std::string());           // an empty packet: roster alone
-    room.relay(body("$%$uid_error$%$")); // relayed without a look inside
+    room.relay(encodeBody("bob: hi @alice"));
+    room.relay(encodeBody(""));                // an empty string: roster alone
+    room.relay(std::string());                 // an empty packet: roster alone
+    room.relay(encodeBody("$%$uid_error$%$")); // relayed without a look inside
     const std::string roster = "$%$uids$%$,alice,bob,";
     const std::vector<std::string> expected{roster, "bob: hi @alice", roster, roster, roster, "$%$uid_error$%$"};
     EXPECT_EQ(received(*alice), expected);

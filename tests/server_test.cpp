@@ -172,7 +172,7 @@ TEST_F(Server, HostileSendersLeaveAndOthersKeepEveryLine)
     alice->next(); // bob's join roster
 
     auto huge = joined("huge");
-    ASSERT_TRUE(huge->sendRaw(std::string("\x80\x00\x00\x00", 4) + "xxxx")); // announces 2 GiB
+    ASSERT_TRUE(huge->sendRaw(encodeSize(0x80000000u) + "xxxx")); // announces 2 GiB
     EXPECT_TRUE(process->waitFor("[*] huge, : LEAVE"));
     EXPECT_TRUE(huge->closedWithin(Millis(3000)));
 

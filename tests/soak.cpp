@@ -197,12 +197,6 @@ private:
     std::string m_fault;
 };
 
-std::string header(std::uint32_t size)
-{
-    return {static_cast<char>(size >> 24), static_cast<char>(size >> 16), static_cast<char>(size >> 8),
-            static_cast<char>(size)};
-}
-
 /// One injection: connects misbehaving peers to the port, leaves them closed.
 struct Injection {
     const char* name;
@@ -247,7 +241,7 @@ std::vector<Injection> injections(int scale)
         {"frame announcing 2 GiB",
          [](unsigned short port, Chatters&, ServerProcess&) {
              auto peer = joinedPeer(port, "huge");
-             peer->sendRaw(header(0x80000000u) + std::string(1000, 'x'));
+             peer->sendRaw(encodeSize(0x80000000u) + std::string(1000, 'x'));
              peer->closedWithin(Millis(5000));
          }},
         {"garbage bytes",
@@ -265,7 +259,7 @@ std::vector<Injection> injections(int scale)
         {"string length larger than its payload",
          [](unsigned short port, Chatters&, ServerProcess&) {
              auto peer = joinedPeer(port, "liar");
-             peer->sendRaw(header(7) + header(5000) + "abc"); // relayed as an empty string
+             peer->sendRaw(encodeSize(7) + encodeSize(5000) + "abc"); // relayed as an empty string
              peer->next();
          }},
         {"resets while idle, mid-frame and mid-send",
