@@ -1,15 +1,12 @@
+#include "client/ChatScreen.hpp"
 #include "client/ClientState.hpp"
 #include "client/Connection.hpp"
 #include "client/Dispatch.hpp"
 #include "client/KeyboardInput.hpp"
 #include "client/ServerLink.hpp"
 
-#include "client/widgets/Chat_BOX.hpp"
 #include "client/widgets/Chat_Error.hpp"
-#include "client/widgets/Chat_RECV.hpp"
-#include "client/widgets/Chat_UID.hpp"
 #include "client/widgets/Cursor.hpp"
-#include "client/widgets/StatusBar.hpp"
 
 #include <SFML/Graphics.hpp>
 
@@ -24,60 +21,22 @@ using Input = KeyboardInput<Chat_BOX, Cursor, Chat_UID>;
 // Created before main, like the socket it owns, and released at exit.
 ClientState state;
 
-/// The panels of the chat screen, built in this order and torn down in the
-/// reverse one; the font must outlive them.
-struct ChatScreen {
-    explicit ChatScreen(sf::Font& font) : bar(font), roster(font), box(font), pane(font) {}
-
-    StatusBar bar;
-    Chat_UID roster;
-    Chat_BOX box;
-    Chat_RECV pane;
-};
-
-void place_typed_line(sf::Font& font, const Chat_BOX& box)
-{
-    state.gui_msg.setFont(font);
-    state.gui_msg.setCharacterSize(15);
-    state.gui_msg.setLetterSpacing(1.0f);
-    const sf::Vector2f label = box.getEnterLabelXY();
-    state.gui_msg.setPosition(label.x + 70.0f, label.y);
-}
-
 /// One pass of the chat screen: updates, at most one packet, events, draw.
 void connected_frame(sf::RenderWindow& window, ChatScreen& screen, Cursor& caret, ServerLink& link, Input& input,
                      const std::string& uid)
 {
-    screen.bar.updateClock();
-    screen.roster.updateUIDcounter();
-    state.gui_msg.setString(state.msg);
-    caret.updatePosition(static_cast<int>(state.gui_msg.getLocalBounds().width), 1);
-    screen.bar.setInfo(uid, screen.roster.getUIDSmap());
-    receive(link, screen.pane, screen.roster, state);
-    screen.box.get_msg_length(state.msg);
-    screen.pane.assignMSGcolors(screen.roster.getUIDS());
-    if (state.chrono.getElapsedTime().asSeconds() > 1.0f) {
-        screen.pane.setMSGcolor();
-        state.chrono.restart();
-    }
-    screen.pane.assignUIDreference(screen.roster.getUIDS());
-
-    sf::Event event;
-    while (window.pollEvent(event)) {
-        if (event.type == sf::Event::Closed) {
-            state.client->disconnect();
-            window.close();
+    const auto takePacket = [&] { receive(link, screen.pane, screen.roster, state); };
+    const auto handleEvents = [&] {
+        sf::Event event;
+        while (window.pollEvent(event)) {
+            if (event.type == sf::Event::Closed) {
+                state.client->disconnect();
+                window.close();
+            }
+            input.handle(event);
         }
-        input.handle(event);
-    }
-
-    window.clear(sf::Color(0, 0, 0, 255));
-    caret.draw(window);
-    screen.bar.draw(window);
-    screen.roster.draw(window);
-    screen.box.draw(window);
-    screen.pane.draw(window, screen.roster.getUIDSmap());
-    window.draw(state.gui_msg);
+    };
+    screen.frame(window, state, caret, uid, takePacket, handleEvents);
     window.display();
 }
 
@@ -110,7 +69,7 @@ int main(int argc, char** argv)
     sf::Font font;
     font.loadFromFile("font/Px437_Phoenix_BIOS-2y.ttf");
     ChatScreen screen(font);
-    place_typed_line(font, screen.box);
+    screen.placeTypedLine(state.gui_msg, font);
     connect(state, std::string(argv[2]), argv, screen.bar);
 
     const sf::Vector2f origin = state.gui_msg.getPosition();

@@ -11,14 +11,10 @@
 #include "fuzz/fuzz_support.hpp"
 #include "fuzz/offscreen.hpp"
 
+#include "client/ChatScreen.hpp"
 #include "client/ClientState.hpp"
 #include "client/Dispatch.hpp"
-
-#include "client/widgets/Chat_BOX.hpp"
 #include "client/widgets/Chat_Error.hpp"
-#include "client/widgets/Chat_RECV.hpp"
-#include "client/widgets/Chat_UID.hpp"
-#include "client/widgets/StatusBar.hpp"
 
 #include <map>
 #include <vector>
@@ -51,15 +47,6 @@ bool uncoloured(sf::Color colour)
 {
     return colour.r == 0 && colour.g == 0 && colour.b == 0;
 }
-
-struct Screen {
-    Screen() : bar(fuzz::font()), roster(fuzz::font()), box(fuzz::font()), pane(fuzz::font()) {}
-
-    StatusBar bar;
-    Chat_UID roster;
-    Chat_BOX box;
-    Chat_RECV pane;
-};
 
 class Client {
 public:
@@ -94,27 +81,19 @@ public:
                    "chat/error mode does not follow the packet kind");
     }
 
-    /// One frame's updates and draw, in the frame loop's order.
-    void frame()
+    /// One connected frame, as the program runs it, with `text` as its packet;
+    /// the error screen once a refusal has come.
+    void frame(const std::string& text)
     {
         sf::RenderWindow& window = fuzz::window();
-        window.clear();
         if (!state.client_status) {
+            window.clear();
             Chat_Error error(fuzz::font(), state.error_msg);
             error.draw(window);
             return;
         }
-        screen.bar.updateClock();
-        screen.roster.updateUIDcounter();
-        screen.bar.setInfo("fuzz", screen.roster.getUIDSmap());
-        screen.box.get_msg_length(state.msg);
-        screen.pane.assignMSGcolors(screen.roster.getUIDS());
-        screen.pane.setMSGcolor();
-        screen.pane.assignUIDreference(screen.roster.getUIDS());
-        screen.bar.draw(window);
-        screen.roster.draw(window);
-        screen.box.draw(window);
-        screen.pane.draw(window, screen.roster.getUIDSmap());
+        screen.frame(
+            window, state, caret, "fuzz", [&] { receive(text); }, [] {}, ColourStep::EveryFrame);
     }
 
     void turnPage(bool forward)
@@ -139,8 +118,9 @@ private:
         }
     }
 
-    parlana::ClientState state;
-    Screen screen;
+    ClientState state;
+    ChatScreen screen{fuzz::font()};
+    Cursor caret{95, 640};
     std::map<std::string, sf::Color> colours;
 };
 
@@ -156,8 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // The top bit turns a roster page first, as the arrow keys would.
         if (header & 0x8000)
             client.turnPage((header & 0x4000) != 0);
-        client.receive(in.bytes(header & 0x3FFF));
-        client.frame();
+        client.frame(in.bytes(header & 0x3FFF));
     }
     return 0;
 }

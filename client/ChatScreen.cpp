@@ -1,0 +1,50 @@
+#include "client/ChatScreen.hpp"
+
+#include "client/widgets/Style.hpp"
+
+namespace parlana {
+
+ChatScreen::ChatScreen(sf::Font& font) : bar(font), roster(font), box(font), pane(font) {}
+
+void ChatScreen::placeTypedLine(sf::Text& gui_msg, const sf::Font& font) const
+{
+    gui_msg.setFont(font);
+    gui_msg.setCharacterSize(kCharacterSize);
+    gui_msg.setLetterSpacing(1.0f);
+    const sf::Vector2f label = box.getEnterLabelXY();
+    gui_msg.setPosition(label.x + 70.0f, label.y);
+}
+
+void ChatScreen::beforePacket(ClientState& state, Cursor& caret, const std::string& uid)
+{
+    bar.updateClock();
+    roster.updateUIDcounter();
+    state.gui_msg.setString(state.msg);
+    caret.updatePosition(static_cast<int>(state.gui_msg.getLocalBounds().width), 1);
+    bar.setInfo(uid, roster.getUIDSmap());
+}
+
+void ChatScreen::afterPacket(ClientState& state, ColourStep step)
+{
+    box.get_msg_length(state.msg);
+    pane.assignMSGcolors(roster.getUIDS());
+    if (step == ColourStep::EveryFrame || state.chrono.getElapsedTime().asSeconds() > 1.0f) {
+        pane.setMSGcolor();
+        state.chrono.restart();
+    }
+    pane.assignUIDreference(roster.getUIDS());
+}
+
+void ChatScreen::draw(sf::RenderWindow& window, Cursor& caret, const sf::Text& gui_msg)
+{
+    // Later draws cover earlier ones: the caret goes first, under everything.
+    window.clear(sf::Color(0, 0, 0, 255));
+    caret.draw(window);
+    bar.draw(window);
+    roster.draw(window);
+    box.draw(window);
+    pane.draw(window, roster.getUIDSmap());
+    window.draw(gui_msg);
+}
+
+} // namespace parlana

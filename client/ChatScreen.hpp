@@ -1,0 +1,63 @@
+#pragma once
+
+#include "client/ClientState.hpp"
+#include "client/widgets/Chat_BOX.hpp"
+#include "client/widgets/Chat_RECV.hpp"
+#include "client/widgets/Chat_UID.hpp"
+#include "client/widgets/Cursor.hpp"
+#include "client/widgets/StatusBar.hpp"
+
+#include <SFML/Graphics/RenderWindow.hpp>
+#include <SFML/Graphics/Text.hpp>
+
+#include <string>
+
+namespace parlana {
+
+/// When a connected frame takes one step of the message pane's colour cycle.
+enum class ColourStep {
+    /// Once more than a second has passed since the last step (the program).
+    WhenDue,
+    /// In every frame (fuzzing, where a second is many inputs away).
+    EveryFrame,
+};
+
+/// The chat screen: the status bar, the roster panel, the input box and the
+/// message pane, built in this order and torn down in the reverse one, and
+/// the fixed order in which one connected frame updates and draws them.
+/// The font must outlive the screen.
+struct ChatScreen {
+    explicit ChatScreen(sf::Font& font);
+    ChatScreen(const ChatScreen&) = delete;
+    ChatScreen& operator=(const ChatScreen&) = delete;
+
+    /// Gives `gui_msg` the font and size of the window's texts and places it
+    /// 70 pixels right of the input box's prompt, where the typed line shows.
+    void placeTypedLine(sf::Text& gui_msg, const sf::Font& font) const;
+
+    /// One connected frame. `takePacket()` handles at most one packet from the
+    /// server; `handleEvents()` the window's pending events. The frame is
+    /// drawn but not displayed.
+    template <class TakePacket, class HandleEvents>
+    void frame(sf::RenderWindow& window, ClientState& state, Cursor& caret, const std::string& uid,
+               TakePacket&& takePacket, HandleEvents&& handleEvents, ColourStep step = ColourStep::WhenDue)
+    {
+        beforePacket(state, caret, uid);
+        takePacket();
+        afterPacket(state, step);
+        handleEvents();
+        draw(window, caret, state.gui_msg);
+    }
+
+    StatusBar bar;
+    Chat_UID roster;
+    Chat_BOX box;
+    Chat_RECV pane;
+
+private:
+    void beforePacket(ClientState& state, Cursor& caret, const std::string& uid);
+    void afterPacket(ClientState& state, ColourStep step);
+    void draw(sf::RenderWindow& window, Cursor& caret, const sf::Text& gui_msg);
+};
+
+} // namespace parlana
