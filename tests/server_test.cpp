@@ -1,5 +1,6 @@
 // The real server process, driven over loopback by raw wire-format peers.
 #include "protocol/tokens.hpp"
+#include "tests/support/HostilePeers.hpp"
 #include "tests/support/TestPeer.hpp"
 
 #include <arpa/inet.h>
@@ -142,12 +143,7 @@ TEST_F(Server, PacketsTrickledByteByByteArriveWhole)
     auto alice = joined("alice");
     TestPeer slow;
     ASSERT_TRUE(slow.connect(port));
-    const std::string bytes =
-        parlana::encodeFrame("slow") + parlana::encodeEmptyFrame() + parlana::encodeFrame("slow: one byte at a time");
-    for (char c : bytes) {
-        ASSERT_TRUE(slow.sendRaw(std::string(1, c)));
-        ::usleep(2000);
-    }
+    ASSERT_TRUE(trickle(slow, joinThenLine("slow", "slow: one byte at a time"), Millis(2)));
     EXPECT_EQ(alice->nextChat(), "slow: one byte at a time");
     EXPECT_EQ(slow.nextChat(), "slow: one byte at a time");
 }
@@ -155,11 +151,11 @@ TEST_F(Server, PacketsTrickledByteByByteArriveWhole)
 TEST_F(Server, SilentNewcomerIsDroppedAfterTheJoinTimeout)
 {
     auto alice = joined("alice");
-    TestPeer silent;
-    ASSERT_TRUE(silent.connect(port));
+    const auto silent = silentNewcomer(port);
+    ASSERT_TRUE(silent);
     EXPECT_TRUE(process->waitFor("[!] JOIN ATTEMPT : FAILED", Millis(9000)));
     EXPECT_EQ(process->line(), "[*] CONNECTED USERS : 1");
-    EXPECT_TRUE(silent.closedWithin(Millis(2000)));
+    EXPECT_TRUE(silent->closedWithin(Millis(2000)));
     auto bob = joined("bob");
     ASSERT_TRUE(alice->sendText("alice: still fine"));
     EXPECT_EQ(bob->nextChat(), "alice: still fine");
@@ -172,18 +168,16 @@ TEST_F(Server, HostileSendersLeaveAndOthersKeepEveryLine)
     alice->next(); // bob's join roster
 
     auto huge = joined("huge");
-    ASSERT_TRUE(huge->sendRaw(encodeSize(0x80000000u) + "xxxx")); // announces 2 GiB
+    ASSERT_TRUE(sendHugeHeader(*huge, 4));
     EXPECT_TRUE(process->waitFor("[*] huge, : LEAVE"));
     EXPECT_TRUE(huge->closedWithin(Millis(3000)));
 
     auto resetter = joined("reset");
-    ASSERT_TRUE(resetter->sendRaw(parlana::encodeFrame("reset: half a li").substr(0, 10)));
-    resetter->reset();
+    resetMidFrame(*resetter, "reset: half a line", 10, Millis(0));
     EXPECT_TRUE(process->waitFor("[*] reset, : LEAVE"));
 
     auto halfClosed = joined("half");
-    ASSERT_TRUE(halfClosed->sendText("half: last words"));
-    halfClosed->shutdownWrite();
+    ASSERT_TRUE(halfClose(*halfClosed, "half: last words"));
     EXPECT_TRUE(process->waitFor("[*] half, : LEAVE"));
     EXPECT_EQ(alice->nextChat(), "half: last words");
     EXPECT_EQ(bob->nextChat(), "half: last words");

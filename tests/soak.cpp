@@ -6,8 +6,11 @@
 // whole and in order; the server is alive; its resident memory grew by less
 // than 64 MiB; its open descriptors are back to what they were.
 //
-//   soak --server PATH [--minutes M]   (no --minutes: one short round)
+// The server binary is the one built beside this program.
+//
+//   soak [--minutes M]   (no --minutes: one short round, as ctest runs it)
 #include "protocol/tokens.hpp"
+#include "tests/support/HostilePeers.hpp"
 #include "tests/support/TestPeer.hpp"
 
 #include <unistd.h>
@@ -222,26 +225,20 @@ std::vector<Injection> injections(int scale)
     return {
         {"connection that never sends its join",
          [](unsigned short port, Chatters&, ServerProcess& server) {
-             TestPeer silent;
-             silent.connect(port);
+             const auto silent = silentNewcomer(port);
              server.waitFor("[!] JOIN ATTEMPT : FAILED", Millis(10000));
          }},
         {"join and chat frame trickled one byte at a time",
          [](unsigned short port, Chatters&, ServerProcess&) {
              TestPeer slow;
              slow.connect(port);
-             const std::string bytes = parlana::encodeFrame("trickle") + parlana::encodeEmptyFrame() +
-                                       parlana::encodeFrame("trickle: slowly but whole");
-             for (char c : bytes) {
-                 slow.sendRaw(std::string(1, c));
-                 sleepMs(1);
-             }
+             trickle(slow, joinThenLine("trickle", "trickle: slowly but whole"), Millis(1));
              slow.nextChat();
          }},
         {"frame announcing 2 GiB",
          [](unsigned short port, Chatters&, ServerProcess&) {
              auto peer = joinedPeer(port, "huge");
-             peer->sendRaw(encodeSize(0x80000000u) + std::string(1000, 'x'));
+             sendHugeHeader(*peer, 1000);
              peer->closedWithin(Millis(5000));
          }},
         {"garbage bytes",
@@ -266,9 +263,7 @@ std::vector<Injection> injections(int scale)
          [](unsigned short port, Chatters& chatters, ServerProcess&) {
              joinedPeer(port, "idle")->reset();
              auto midFrame = joinedPeer(port, "midframe");
-             midFrame->sendRaw(parlana::encodeFrame("midframe: cut short").substr(0, 9));
-             sleepMs(20);
-             midFrame->reset();
+             resetMidFrame(*midFrame, "midframe: cut short", 9, Millis(20));
              auto midSend = joinedPeer(port, "midsend", 4096);
              chatters.burst(4000);
              sleepMs(50);
@@ -277,8 +272,7 @@ std::vector<Injection> injections(int scale)
         {"half-close",
          [](unsigned short port, Chatters&, ServerProcess&) {
              auto peer = joinedPeer(port, "half");
-             peer->sendText("half: goodbye");
-             peer->shutdownWrite();
+             halfClose(*peer, "half: goodbye");
              peer->closedWithin(Millis(5000));
          }},
         {"20 clients that never read while 20,000 lines go out",
