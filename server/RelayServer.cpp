@@ -41,6 +41,9 @@ void RelayServer::pass()
 {
     const sf::Time wait = nextWait();
     const bool ready = sock_selector.wait(wait);
+    // A pending connection is taken before anyone is served: its join must be
+    // read while it is the newest connection, so that admission order stays
+    // acceptance order; clients that are ready stay ready for the next pass.
     if (ready && m_listening && sock_selector.isReady(server))
         acceptStep();
     else

@@ -14,6 +14,10 @@ Room::Room(std::ostream& log) : m_log(log), uid_error(kUidErrorToken), uid_limit
 Room::JoinResult Room::join(std::unique_ptr<Participant> newcomer, std::string uid)
 {
     JoinResult result;
+    // The newcomer counts before it is judged, so the 47th connection is the
+    // one refused. The limit comes first and then empties the UID: a full
+    // server sends only the limit refusal, even for a UID already in use,
+    // and a refused join is logged as a failed one.
     clients.push_back(std::move(newcomer));
     if (clients.size() > MAX_UID_LIMIT) {
         result.refused = refuse(uid_limit_reached, "[!] MAX_UID_LIMIT reached : disconnected");

@@ -70,14 +70,22 @@ void Chat_RECV::assignUIDreference(std::vector<sf::Text> rosterTexts)
 void Chat_RECV::draw(sf::RenderWindow& window, std::map<std::string, sf::Color> colours)
 {
     window.draw(panel, sf::RenderStates::Default);
+    // Scrolling happens here, one row per index visited, so a burst of lines
+    // scrolls in over several frames rather than jumping.
     std::size_t i = 0;
     while (i < messages.size()) {
         if (i == 0 || rowCount <= kRowsPerPanel) {
+            // The oldest line is always drawn where it stood when the frame
+            // began; the others once the rows fit.
             messages[i].draw(window, colours);
             ++i;
         } else if (messages.front().isEmpty()) {
+            // A line whose rows have all scrolled out goes only now. The index
+            // stays: it names the line that followed, still to be visited.
             eraseFront();
         } else {
+            // Over-full: the oldest line gives up its top row and every line
+            // moves up one. The line at this index is not drawn this frame.
             messages.front().pop_head();
             --rowCount;
             for (MultipartText& line : messages) {
