@@ -41,9 +41,10 @@ void RelayServer::pass()
 {
     const sf::Time wait = nextWait();
     const bool ready = sock_selector.wait(wait);
-    // A pending connection is taken before anyone is served: its join must be
-    // read while it is the newest connection, so that admission order stays
-    // acceptance order; clients that are ready stay ready for the next pass.
+    // A newcomer is taken before anyone is served: its client has already
+    // waited out its pause, and in a busy room serving first would leave it in
+    // the backlog behind relay after relay. Ready clients lose nothing: the
+    // selector reports them again at the next pass.
     if (ready && m_listening && sock_selector.isReady(server))
         acceptStep();
     else
