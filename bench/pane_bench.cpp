@@ -13,8 +13,8 @@ using parlana::Chat_RECV;
 
 namespace {
 
-const int rosterSize = 46;
-const int paneLines = 23;
+constexpr int kRosterSize = 46;
+constexpr int kPaneLines = 23;
 
 sf::Font& benchFont()
 {
@@ -35,7 +35,7 @@ sf::Color uidColour(int i)
 std::vector<sf::Text> makeRoster()
 {
     std::vector<sf::Text> roster;
-    for (int i = 0; i < rosterSize; ++i) {
+    for (int i = 0; i < kRosterSize; ++i) {
         sf::Text entry(uidName(i), benchFont(), 15);
         entry.setFillColor(uidColour(i));
         roster.push_back(entry);
@@ -47,10 +47,10 @@ std::vector<sf::Text> makeRoster()
 // line is long enough to wrap.
 void fillPane(Chat_RECV& pane)
 {
-    for (int l = 0; l < paneLines; ++l) {
-        std::string line = uidName(l) + ": hey @" + uidName((l + 5) % rosterSize) + ", see @" +
-                           uidName((l + 11) % rosterSize) + " and @" + uidName((l + 17) % rosterSize) + "! also @" +
-                           uidName((l + 29) % rosterSize);
+    for (int l = 0; l < kPaneLines; ++l) {
+        std::string line = uidName(l) + ": hey @" + uidName((l + 5) % kRosterSize) + ", see @" +
+                           uidName((l + 11) % kRosterSize) + " and @" + uidName((l + 17) % kRosterSize) + "! also @" +
+                           uidName((l + 29) % kRosterSize);
         if (l % 3 == 0) {
             line += " with some more words so that the line wraps onto a second row";
         }
