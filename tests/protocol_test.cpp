@@ -1,5 +1,6 @@
 #include "protocol/frame.hpp"
 #include "protocol/tokens.hpp"
+#include "protocol/uid.hpp"
 
 #include <SFML/Network/Packet.hpp>
 #include <gtest/gtest.h>
@@ -120,6 +121,17 @@ TEST(Tokens, PrefixTestLooksAtPositionZeroOnly)
     EXPECT_TRUE(beginsWith("$%$uids$%$,a,", kRosterToken));
     EXPECT_FALSE(beginsWith("x$%$uids$%$,a,", kRosterToken));
     EXPECT_FALSE(beginsWith("$%$uids", kRosterToken));
+}
+
+TEST(Uid, ValidUidsAreShortPrintableAndFreeOfSeparatorsAndTheControlPrefix)
+{
+    for (const std::string uid : {"a", "alice", "0123456789", "Bob Smith", "~!@#$%^&*(", "$%", "a$%$"})
+        EXPECT_TRUE(isValidUid(uid)) << uid;
+    const std::string refused[] = {
+        "",       "01234567890",           "bob,",    "a,b",        "bob:", ":", "$%$", "$%$uids$%$", "tab\there",
+        "line\n", std::string("nul\0", 4), "del\x7f", "caf\xc3\xa9"};
+    for (const std::string& uid : refused)
+        EXPECT_FALSE(isValidUid(uid)) << uid;
 }
 
 } // namespace parlana
