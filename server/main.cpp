@@ -1,5 +1,7 @@
 #include "Port.hpp"
 #include "RelayServer.hpp"
+#include "protocol/Version.hpp"
+#include "server/Help.hpp"
 
 #include <csignal>
 #include <iostream>
@@ -7,6 +9,9 @@
 
 int main(int argc, char** argv)
 {
+    if (const std::optional<int> status =
+            parlana::answerInfoRequest(argc, argv, "parlana-server", parlana::serverHelp, std::cout))
+        return *status;
     const std::optional<unsigned short> port = argc > 1 ? parsePort(argv[1]) : std::nullopt;
     if (!port) {
         std::cerr << "usage: server PORT (a number; values above 65535 keep their low 16 bits)" << std::endl;
