@@ -2,8 +2,11 @@
 #include "client/ClientState.hpp"
 #include "client/Connection.hpp"
 #include "client/Dispatch.hpp"
+#include "client/FontPath.hpp"
+#include "client/Help.hpp"
 #include "client/KeyboardInput.hpp"
 #include "client/ServerLink.hpp"
+#include "protocol/Version.hpp"
 
 #include "client/widgets/Chat_Error.hpp"
 #include "client/widgets/Cursor.hpp"
@@ -60,14 +63,18 @@ void run_error_mode(sf::RenderWindow& window, sf::Font& font)
 
 int main(int argc, char** argv)
 {
+    if (const std::optional<int> status = answerInfoRequest(argc, argv, "parlana-client", clientHelp, std::cout))
+        return *status;
     if (argc < 4) {
         std::cerr << "usage: client UID SERVER_ADDRESS PORT\n";
         return 2;
     }
+    // Before the window: without its font the client would draw no text at all.
+    sf::Font font;
+    if (!loadClientFont(font, std::cerr))
+        return 1;
     state.client->setBlocking(false);
     sf::RenderWindow window(sf::VideoMode(1000, 700, 32), "Parlana", sf::Style::Close, sf::ContextSettings());
-    sf::Font font;
-    font.loadFromFile("font/Px437_Phoenix_BIOS-2y.ttf");
     ChatScreen screen(font);
     screen.placeTypedLine(state.gui_msg, font);
     connect(state, std::string(argv[2]), argv, screen.bar);

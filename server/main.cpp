@@ -1,3 +1,5 @@
+#include "protocol/Version.hpp"
+#include "server/Help.hpp"
 #include "server/Port.hpp"
 #include "server/RelayServer.hpp"
 
@@ -10,6 +12,9 @@ using parlana::RelayServer;
 
 int main(int argc, char** argv)
 {
+    if (const std::optional<int> status =
+            parlana::answerInfoRequest(argc, argv, "parlana-server", parlana::serverHelp, std::cout))
+        return *status;
     const std::optional<unsigned short> port = argc > 1 ? parsePort(argv[1]) : std::nullopt;
     if (!port) {
         std::cerr << "usage: server PORT (a number; values above 65535 keep their low 16 bits)" << std::endl;

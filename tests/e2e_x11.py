@@ -204,9 +204,10 @@ class Peer:
 
 # --- windows ------------------------------------------------------------------
 
-def client_windows(display):
-    """Ids of the top-level windows of the client program on `display`."""
-    out = subprocess.run(["xdotool", "search", "--classname", "^client$"], env=x_env(display),
+def client_windows(display, program="client"):
+    """Ids of the top-level windows of the client program on `display`; the
+    window's class name is the name of the program's file."""
+    out = subprocess.run(["xdotool", "search", "--classname", "^%s$" % program], env=x_env(display),
                          capture_output=True, text=True, timeout=10)
     return {int(word) for word in out.stdout.split()}
 
@@ -226,14 +227,15 @@ def start_client(procs, display, client, workdir, uid, port, timeout=30, place=N
     """Starts a client and waits for its window; returns (process, window id).
 
     Without a window manager the window opens off-origin: `place` moves it."""
-    before = client_windows(display)
+    program = os.path.basename(client)
+    before = client_windows(display, program)
     env = x_env(display)
     env.update(extra_env or {})
     proc = procs.start([client, uid, "127.0.0.1", str(port)], cwd=workdir, env=env,
                        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
                        errors="replace")
     proc.errors = LogReader(proc.stderr)
-    window = wait_for(lambda: (client_windows(display) - before) or proc.poll() is not None,
+    window = wait_for(lambda: (client_windows(display, program) - before) or proc.poll() is not None,
                       timeout, "the window of client %r" % uid, step=0.1)
     if proc.poll() is not None:
         raise Failure("client %r exited with %s: %s" % (uid, proc.returncode, proc.errors.snapshot()))
