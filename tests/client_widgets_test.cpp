@@ -67,7 +67,10 @@ protected:
         : font(testFont()), box(font), roster(font), caret(95, 640),
           input(
               "alice", msg, gui_msg, box, caret, roster, [this](Key key) { return held.count(key) > 0; },
-              [this](std::string& line) { sent.push_back(line); })
+              [this](const std::string& line) {
+                  sent.push_back(line);
+                  return true;
+              })
     {}
 
     void type(const std::string& text)
