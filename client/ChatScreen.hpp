@@ -43,11 +43,21 @@ struct ChatScreen {
     void frame(sf::RenderWindow& window, ClientState& state, Cursor& caret, const std::string& uid,
                TakePacket&& takePacket, HandleEvents&& handleEvents, ColourStep step = ColourStep::WhenDue)
     {
+        update(state, caret, uid, takePacket, step);
+        handleEvents();
+        draw(window, caret, state.gui_msg);
+    }
+
+    /// The frame's work before its events and its draw: the clock, the
+    /// roster header, the typed line and caret, the status bar, at most one
+    /// packet, the input counter and the pane's colours and mentions.
+    template <class TakePacket>
+    void update(ClientState& state, Cursor& caret, const std::string& uid, TakePacket&& takePacket,
+                ColourStep step = ColourStep::WhenDue)
+    {
         beforePacket(state, caret, uid);
         takePacket();
         afterPacket(state, step);
-        handleEvents();
-        draw(window, caret, state.gui_msg);
     }
 
     StatusBar bar;
