@@ -2,6 +2,8 @@
 
 #include "client/widgets/Style.hpp"
 
+#include <map>
+
 namespace parlana {
 
 ChatScreen::ChatScreen(sf::Font& font) : bar(font), roster(font), box(font), pane(font) {}
@@ -21,7 +23,10 @@ void ChatScreen::beforePacket(ClientState& state, Cursor& caret, const std::stri
     roster.updateUIDcounter();
     state.gui_msg.setString(state.msg);
     caret.updatePosition(static_cast<int>(state.gui_msg.getLocalBounds().width), 1);
-    bar.setInfo(uid, roster.getUIDSmap());
+    // Without a connection the bar says so, whatever colours the run has
+    // handed out: it shows the notice for an empty map.
+    static const std::map<std::string, sf::Color> kNobody;
+    bar.setInfo(uid, state.connected ? roster.getUIDSmap() : kNobody);
 }
 
 void ChatScreen::afterPacket(ClientState& state, ColourStep step)

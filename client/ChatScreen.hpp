@@ -35,18 +35,29 @@ struct ChatScreen {
     /// 70 pixels right of the input box's prompt, where the typed line shows.
     void placeTypedLine(sf::Text& gui_msg, const sf::Font& font) const;
 
-    /// One connected frame. `takePacket()` handles at most one packet from the
-    /// server; `handleEvents()` the window's pending events. The frame is
-    /// drawn but not displayed.
+    /// One frame of the chat screen. `takePacket()` handles at most one packet
+    /// from the server; `handleEvents()` the window's pending events. While
+    /// `state.connected` is false the status bar shows its not-connected
+    /// notice. The frame is drawn but not displayed.
     template <class TakePacket, class HandleEvents>
     void frame(sf::RenderWindow& window, ClientState& state, Cursor& caret, const std::string& uid,
                TakePacket&& takePacket, HandleEvents&& handleEvents, ColourStep step = ColourStep::WhenDue)
     {
+        update(state, caret, uid, takePacket, step);
+        handleEvents();
+        draw(window, caret, state.gui_msg);
+    }
+
+    /// The frame's work before its events and its draw: the clock, the
+    /// roster header, the typed line and caret, the status bar, at most one
+    /// packet, the input counter and the pane's colours and mentions.
+    template <class TakePacket>
+    void update(ClientState& state, Cursor& caret, const std::string& uid, TakePacket&& takePacket,
+                ColourStep step = ColourStep::WhenDue)
+    {
         beforePacket(state, caret, uid);
         takePacket();
         afterPacket(state, step);
-        handleEvents();
-        draw(window, caret, state.gui_msg);
     }
 
     StatusBar bar;

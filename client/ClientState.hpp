@@ -30,6 +30,13 @@ struct ClientState {
     sf::Text gui_msg;
     /// True while chatting, false once in error mode.
     bool client_status = true;
+    /// True while the connection is up: from the join sent on an established
+    /// connection until the server closes or resets it or breaks its framing.
+    /// Never true again once false: the client does not reconnect.
+    bool connected = false;
+    /// Set by the first roster packet, the first sign of admission. A refusal
+    /// only ever answers a join, so after it refusals are not believed.
+    bool admitted = false;
 };
 
 } // namespace parlana

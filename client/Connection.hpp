@@ -1,51 +1,69 @@
 #pragma once
 
 #include "client/ClientState.hpp"
+#include "client/ServerLink.hpp"
 
 #include "protocol/tokens.hpp"
+#include "protocol/uid.hpp"
 
 #include <SFML/Network/IpAddress.hpp>
 #include <SFML/Network/TcpSocket.hpp>
+#include <SFML/System/Clock.hpp>
+#include <SFML/System/Sleep.hpp>
+#include <SFML/System/Time.hpp>
 
-#include <cstring>
 #include <string>
-
-#include <unistd.h>
 
 namespace parlana {
 
-/// True when `uid` is short enough to be sent (at most 10 bytes).
-bool uid_fits(const char* uid);
+/// How long after it starts connecting the client sends its join: users and
+/// the server's tests know this pause.
+const sf::Time kJoinPause = sf::seconds(3);
 
 /// The port a command-line argument names: its leading decimal digits
 /// (0 when there are none), taken modulo 65536.
 unsigned short port_from_arg(const char* arg);
 
-/// Sends the join packet carrying `uid`, then exactly one empty packet.
-/// Results are not examined: a failed join simply never gets an answer.
-void send_join(sf::TcpSocket& socket, const std::string& uid);
+/// Connects `socket` to address:port, waiting at most `limit`; true when the
+/// connection was established in time. Otherwise the attempt is abandoned
+/// (the socket is left disconnected). The socket is non-blocking afterwards.
+bool establish(sf::TcpSocket& socket, const sf::IpAddress& address, unsigned short port, sf::Time limit);
 
-/// Sends `line` unchanged as one chat packet. The argument vector is not
-/// used: the caller has already put the UID prefix in front of the line.
-void send_format_msg(sf::TcpSocket* socket, char** argv, std::string& line);
+/// Queues the join packet carrying `uid`, then exactly one empty packet, and
+/// sends them.
+void send_join(ServerLink& link, const std::string& uid);
+
+/// Queues `line` unchanged as one chat packet and sends what the socket takes
+/// now; the rest goes out in later frames.
+void send_format_msg(ServerLink& link, const std::string& line);
+
+/// Sends a finished chat line if the connection is up and the outgoing queue
+/// is not backed up beyond `kMaxQueuedBytes`. Returns false, having sent
+/// nothing, otherwise: the caller keeps the line for the user.
+bool offer_line(ClientState& state, ServerLink& link, const std::string& line);
 
 /// Joins the server named by `address` and argv[3] as the UID argv[1]. A UID
-/// that is too long puts the client in error mode without connecting.
-/// Otherwise it starts the connection, names the server on `bar`, waits
-/// three seconds for the connection to settle and sends the join sequence.
+/// the server would refuse puts the client in error mode without connecting.
+/// Otherwise it connects, names the server on `bar` and waits out `pause`
+/// from the start of the attempt; the join goes out, and the client counts as
+/// connected, only if the connection was established within the pause.
 template <class Bar>
-void connect(ClientState& state, const std::string& address, char** argv, Bar& bar)
+void connect(ClientState& state, ServerLink& link, const std::string& address, char** argv, Bar& bar,
+             sf::Time pause = kJoinPause)
 {
-    if (!uid_fits(argv[1])) {
+    if (!isValidUid(argv[1])) {
         state.enterErrorMode(kUidNotValidMessage);
         return;
     }
-    state.client->connect(sf::IpAddress(address), port_from_arg(argv[3]), sf::Time::Zero);
+    const sf::IpAddress server(address);
+    const sf::Clock attempt;
+    const bool established = establish(*state.client, server, port_from_arg(argv[3]), pause);
     bar.setServerName(address);
-    // The socket is non-blocking, so connect returned at once; the join
-    // packet needs an established connection.
-    sleep(3);
-    send_join(*state.client, argv[1]);
+    sf::sleep(pause - attempt.getElapsedTime());
+    if (!established)
+        return;
+    send_join(link, argv[1]);
+    state.connected = !link.lost();
 }
 
 } // namespace parlana

@@ -15,8 +15,9 @@ namespace parlana {
 /// program, a fake keyboard in tests).
 using KeyProbe = std::function<bool(sf::Keyboard::Key)>;
 
-/// Puts one finished chat line on the wire.
-using LineSender = std::function<void(std::string&)>;
+/// Offers one finished chat line to the server; false when it was not taken
+/// (not connected, or the server is not keeping up), so the user keeps it.
+using LineSender = std::function<bool(const std::string&)>;
 
 /// What the held keys ask for; only the first held key counts.
 enum class KeyCommand { None, Erase, Send, NextPage, PrevPage };
@@ -94,10 +95,8 @@ private:
 
     void send()
     {
-        if (m_msg.empty())
+        if (m_msg.empty() || !m_send(format_line(m_uid, m_msg)))
             return;
-        m_msg = format_line(m_uid, m_msg);
-        m_send(m_msg);
         m_msg.clear();
         m_caret.resetPosition();
     }

@@ -77,13 +77,13 @@ int main(int argc, char** argv)
     sf::RenderWindow window(sf::VideoMode(1000, 700, 32), "Parlana", sf::Style::Close, sf::ContextSettings());
     ChatScreen screen(font);
     screen.placeTypedLine(state.gui_msg, font);
-    connect(state, std::string(argv[2]), argv, screen.bar);
+    ServerLink link(*state.client);
+    connect(state, link, std::string(argv[2]), argv, screen.bar);
 
     const sf::Vector2f origin = state.gui_msg.getPosition();
     Cursor caret(static_cast<int>(origin.x), static_cast<int>(origin.y));
-    ServerLink link(*state.client);
     Input input(argv[1], state.msg, state.gui_msg, screen.box, caret, screen.roster, &sf::Keyboard::isKeyPressed,
-                [argv](std::string& line) { send_format_msg(state.client.get(), argv, line); });
+                [&link](const std::string& line) { return offer_line(state, link, line); });
 
     while (window.isOpen()) {
         if (state.client_status)

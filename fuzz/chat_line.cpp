@@ -132,12 +132,13 @@ public:
         pane.assignUIDreference(roster);
         const auto& lines = pane.getMessages();
         for (std::size_t i = 0; i < lines.size(); ++i) {
-            for (const std::string& piece : lines[i].getPieceStrings())
-                for (const sf::Text& entry : roster)
-                    if (judgedAlike(piece, entry.getString().toAnsiString()) &&
-                        std::find(model[i].references.begin(), model[i].references.end(), entry.getFillColor()) ==
-                            model[i].references.end())
-                        model[i].references.push_back(entry.getFillColor());
+            for (const std::string& piece : lines[i].getPieceStrings()) {
+                const std::vector<std::size_t> found = judgedAlike(piece);
+                for (const std::size_t e : found)
+                    if (std::find(model[i].references.begin(), model[i].references.end(), roster[e].getFillColor()) ==
+                        model[i].references.end())
+                        model[i].references.push_back(roster[e].getFillColor());
+            }
             FUZZ_CHECK(lines[i].getReferenceColors() == model[i].references, "mention colours differ from the rule");
         }
     }
@@ -187,16 +188,24 @@ public:
             entry.setFillColor(sf::Color(static_cast<sf::Uint8>(colourSeed + (i % 3)), 200, 100));
             roster.push_back(entry);
         }
+        std::vector<std::string> names;
+        for (const sf::Text& entry : roster)
+            names.push_back(entry.getString().toAnsiString());
+        matcher.setRoster(names);
     }
 
     void step() { pane.setMSGcolor(); }
 
 private:
-    /// The rule's verdict, after checking that the matcher gives the same.
-    bool judgedAlike(const std::string& piece, const std::string& uid)
+    /// The roster entries `piece` mentions by the rule, in roster order,
+    /// after checking that the matcher finds the same.
+    std::vector<std::size_t> judgedAlike(const std::string& piece)
     {
-        const bool expected = mentions(piece, uid);
-        FUZZ_CHECK(matcher.mentions(piece, matcher.idFor(uid)) == expected, "matcher verdict differs from the rule");
+        std::vector<std::size_t> expected;
+        for (std::size_t e = 0; e < roster.size(); ++e)
+            if (mentions(piece, roster[e].getString().toAnsiString()))
+                expected.push_back(e);
+        FUZZ_CHECK(matcher.mentioned(piece) == expected, "matcher verdict differs from the rule");
         return expected;
     }
 

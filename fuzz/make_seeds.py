@@ -94,6 +94,9 @@ def client_dispatch() -> dict:
         "uid_refused": packet(ROSTER + b",a,") + packet(UID_ERROR) + packet(b"a: ignored"),
         "server_full": packet(LIMIT + b"tail"),
         "roster_uid": packet(ROSTER + b",$%$uids$%$,") + packet(ROSTER + b": hello"),
+        "late_refusal": packet(ROSTER + b",a,b,") + packet(UID_ERROR) + packet(LIMIT) + packet(b"b: still here"),
+        "lost": packet(ROSTER + b",a,b,") + packet(b"a: hi @b") + packet(b"b: gone", 0x4000)
+        + packet(ROSTER + b",a,") + packet(UID_ERROR),
     }
 
 

@@ -65,7 +65,11 @@ protected:
                   asked.push_back(key);
                   return held.count(key) > 0;
               },
-              [this](std::string& line) { sent.push_back(line); })
+              [this](const std::string& line) {
+                  if (accepting)
+                      sent.push_back(line);
+                  return accepting;
+              })
     {}
 
     void type(const std::string& text)
@@ -82,6 +86,7 @@ protected:
     std::set<Key> held;
     std::vector<Key> asked;
     std::vector<std::string> sent;
+    bool accepting = true;
     KeyboardInput<FakeBox, FakeCaret, FakeRoster> input;
 };
 
@@ -112,6 +117,23 @@ TEST_F(KeyboardInputTest, EnterSendsUidColonSpaceAndText)
     ASSERT_EQ(sent, std::vector<std::string>{"alice: hello @bob"});
     EXPECT_EQ(msg, "");
     EXPECT_EQ(caret.resets, 1);
+}
+
+TEST_F(KeyboardInputTest, ALineTheSenderRefusesStaysAsTyped)
+{
+    type("still here");
+    accepting = false;
+    held = {Key::Enter};
+    input.handle(keyEvent(Key::Enter));
+    input.handle(keyEvent(Key::Enter));
+    EXPECT_TRUE(sent.empty());
+    EXPECT_EQ(msg, "still here") << "neither lost nor prefixed";
+    EXPECT_EQ(caret.resets, 0);
+
+    accepting = true;
+    input.handle(keyEvent(Key::Enter));
+    EXPECT_EQ(sent, std::vector<std::string>{"alice: still here"});
+    EXPECT_EQ(msg, "");
 }
 
 TEST_F(KeyboardInputTest, EnterOnAnEmptyLineSendsNothing)

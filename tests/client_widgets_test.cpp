@@ -1,5 +1,6 @@
 // The client's dispatch and keyboard handling driving the real widgets.
 
+#include "client/ChatScreen.hpp"
 #include "client/Dispatch.hpp"
 #include "client/KeyboardInput.hpp"
 
@@ -7,6 +8,7 @@
 #include "client/widgets/Chat_RECV.hpp"
 #include "client/widgets/Chat_UID.hpp"
 #include "client/widgets/Cursor.hpp"
+#include "tests/support/Canvas.hpp"
 #include "tests/support/Graphics.hpp"
 
 #include <gtest/gtest.h>
@@ -61,13 +63,55 @@ TEST(ClientWithWidgets, ChatLinesReachTheMessagePane)
     EXPECT_TRUE(state.client_status);
 }
 
+// What the chat screen shows of the connection: the notice until a roster
+// arrives, the UID in its colour while connected, and the notice with an
+// empty roster panel once the connection is lost; the pane keeps its lines.
+TEST(ClientWithWidgets, ChatScreenTellsWhetherItIsConnected)
+{
+    test::Canvas canvas;
+    sf::Font& font = testFont();
+    ChatScreen screen(font);
+    ClientState state;
+    Cursor caret(95, 640);
+    const auto frame = [&](const std::string& packet) {
+        screen.frame(
+            canvas.window, state, caret, "alice",
+            [&] {
+                if (!packet.empty())
+                    dispatch_packet(packet, screen.pane, screen.roster, state);
+            },
+            [] {});
+        return screen.bar.getUIDLabel();
+    };
+    const auto showsNotice = [](const sf::Text& label) {
+        return label.getString() == "[ ! ] NOT CONNECTED" && label.getFillColor() == sf::Color::Red;
+    };
+
+    state.connected = true;
+    EXPECT_TRUE(showsNotice(frame("$%$uids$%$,alice,bob,"))) << "before the first roster";
+    const sf::Text& label = frame("bob: hi");
+    EXPECT_EQ(label.getString(), "[ + ] UID : alice");
+    EXPECT_EQ(label.getFillColor(), screen.roster.getUIDSmap().at("alice"));
+
+    lose_connection(screen.roster, state);
+    EXPECT_TRUE(showsNotice(frame("")));
+    EXPECT_TRUE(screen.roster.getUIDS().empty());
+    ASSERT_EQ(screen.pane.getMessages().size(), 1u);
+    EXPECT_EQ(screen.pane.getMessages()[0].getUID(), "bob");
+    EXPECT_TRUE(test::allPixels(canvas.snapshot(), {30.f, 105.f, 170.f, 460.f}, sf::Color::Black))
+        << "the roster panel is drawn empty";
+}
+
 class InputWithWidgets : public ::testing::Test {
 protected:
     InputWithWidgets()
         : font(testFont()), box(font), roster(font), caret(95, 640),
           input(
               "alice", msg, gui_msg, box, caret, roster, [this](Key key) { return held.count(key) > 0; },
-              [this](std::string& line) { sent.push_back(line); })
+              [this](const std::string& line) {
+                  sent.push_back(line);
+                  return true;
+              })
     {}
 
     void type(const std::string& text)

@@ -3,7 +3,8 @@
 
 usage: e2e_hostile_server.py CLIENT WORKDIR [--sanitized]
 
-A stand-in server feeds the client a roster of 1,000 UIDs, UIDs full of
+A stand-in server feeds the client a roster of 1,000 UIDs, three rosters of
+9,001 UIDs (each just under the 64 KiB frame limit), UIDs full of
 pattern metacharacters with lines that mention them, a thousand chat lines in
 one burst, lines without ":", control tokens mid-line, and a frame announcing
 more than 64 KiB; a second client sees its server vanish mid-frame. After
@@ -101,6 +102,10 @@ class Run(CheckRun):
         roster = "$%$uids$%$," + "".join("u%04d," % i for i in range(1000))
         conn.sendall(frame(roster))
         self.drawing(proc, window, "with a roster of 1,000 UIDs")
+
+        huge = "$%$uids$%$," + "".join("h%05d," % i for i in range(9001))
+        conn.sendall(frame(huge) * 3)
+        self.drawing(proc, window, "after three rosters of 9,001 UIDs")
 
         conn.sendall(frame("$%$uids$%$," + ",".join(METACHAR_UIDS) + ","))
         lines = ["x: @%s %s" % (uid, "a" * 26 + "b") for uid in METACHAR_UIDS]

@@ -265,6 +265,30 @@ TEST(MessagePane, CachedScansRecordWhatAFullScanWould)
     }
 }
 
+// A roster as big as a 64 KiB packet holds: the pane finds mentions and
+// senders in it as it does in a small one.
+TEST(MessagePane, HugeRosterMentionsAndSenders)
+{
+    std::vector<std::pair<std::string, sf::Color>> uids;
+    for (int i = 0; i < 9001; ++i) {
+        uids.emplace_back("u" + std::to_string(i),
+                          sf::Color(static_cast<sf::Uint8>(i), static_cast<sf::Uint8>(i / 256), 200));
+    }
+    uids.emplace_back("u42", sf::Color::Red); // the last entry naming a sender decides
+    const Roster roster = makeRoster(uids);
+    Chat_RECV pane(testFont());
+    pane.insert_msg("u42: hi @u8999 and @u7, not @u90000 nor @u1x");
+    pane.insert_msg("u8: @u1");
+    pane.assignMSGcolors(roster);
+    pane.assignUIDreference(roster);
+    const auto& lines = pane.getMessages();
+    EXPECT_EQ(lines[0].getText()[0].getFillColor(), sf::Color::Red);
+    EXPECT_EQ(lines[0].getReferenceColors(), (std::vector<sf::Color>{uids[7].second, uids[8999].second}))
+        << "in roster order";
+    EXPECT_EQ(lines[1].getText()[0].getFillColor(), uids[8].second);
+    EXPECT_EQ(lines[1].getReferenceColors(), std::vector<sf::Color>{uids[1].second});
+}
+
 TEST(MessagePane, DrawsFrameAndSenderColour)
 {
     Canvas canvas;

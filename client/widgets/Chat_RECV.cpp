@@ -6,6 +6,17 @@
 
 namespace parlana {
 
+namespace {
+
+// Texts compared as the pane compares them (code point by code point), as a
+// byte string that can key a hash map.
+std::string textKey(const sf::String& text)
+{
+    return std::string(reinterpret_cast<const char*>(text.getData()), text.getSize() * sizeof(sf::Uint32));
+}
+
+} // namespace
+
 Chat_RECV::Chat_RECV(sf::Font& font) : font(font), width(775), height(500), x(220), y(80), rowCount(0)
 {
     shapePanelFrame(panel, x, y, width, height);
@@ -25,24 +36,17 @@ void Chat_RECV::insert_msg(std::string line)
     messages.push_back(std::move(text));
 }
 
-void Chat_RECV::assignMSGcolors(std::vector<sf::Text>& roster)
+void Chat_RECV::assignMSGcolors(const std::vector<sf::Text>& roster)
 {
-    // Only the last roster entry with the sender's name decides its colour,
-    // and a line without its sender piece takes none.
-    for (MultipartText& line : messages) {
-        if (!line.hasUIDpiece()) {
-            continue;
-        }
-        const sf::Text* match = nullptr;
-        for (const sf::Text& entry : roster) {
-            if (entry.getString() == line.getSender()) {
-                match = &entry;
-            }
-        }
-        if (match != nullptr) {
-            line.setUIDcolor(match->getFillColor());
-        }
+    adoptRoster(roster);
+    if (m_colouredVersion != m_rosterVersion) {
+        m_uncolouredFrom = 0;
+        m_colouredVersion = m_rosterVersion;
     }
+    for (std::size_t i = m_uncolouredFrom; i < messages.size(); ++i) {
+        colourSender(messages[i]);
+    }
+    m_uncolouredFrom = messages.size();
 }
 
 void Chat_RECV::setMSGcolor()
@@ -52,14 +56,15 @@ void Chat_RECV::setMSGcolor()
     }
 }
 
-void Chat_RECV::assignUIDreference(std::vector<sf::Text> rosterTexts)
+void Chat_RECV::assignUIDreference(const std::vector<sf::Text>& roster)
 {
     // Reference colours only accumulate, so scanning a line again against the
     // same roster adds nothing: only lines not yet scanned against the current
     // roster are visited.
-    if (rosterChanged(rosterTexts)) {
-        adoptRoster(rosterTexts);
+    adoptRoster(roster);
+    if (m_scannedVersion != m_rosterVersion) {
         m_unscannedFrom = 0;
+        m_scannedVersion = m_rosterVersion;
     }
     for (std::size_t i = m_unscannedFrom; i < messages.size(); ++i) {
         scanLine(messages[i]);
@@ -67,7 +72,7 @@ void Chat_RECV::assignUIDreference(std::vector<sf::Text> rosterTexts)
     m_unscannedFrom = messages.size();
 }
 
-void Chat_RECV::draw(sf::RenderWindow& window, std::map<std::string, sf::Color> colours)
+void Chat_RECV::draw(sf::RenderWindow& window, const std::map<std::string, sf::Color>& colours)
 {
     window.draw(panel, sf::RenderStates::Default);
     // Scrolling happens here, one row per index visited, so a burst of lines
@@ -106,41 +111,60 @@ std::int16_t Chat_RECV::getRowCount() const
     return rowCount;
 }
 
-bool Chat_RECV::rosterChanged(const std::vector<sf::Text>& rosterTexts) const
+void Chat_RECV::adoptRoster(const std::vector<sf::Text>& roster)
 {
-    if (rosterTexts.size() != m_roster.size()) {
-        return true;
+    bool same = roster.size() == m_roster.size();
+    for (std::size_t i = 0; same && i < roster.size(); ++i) {
+        same = roster[i].getFillColor() == m_roster[i].colour && roster[i].getString() == m_roster[i].name;
     }
-    for (std::size_t i = 0; i < m_roster.size(); ++i) {
-        if (rosterTexts[i].getFillColor() != m_roster[i].colour || rosterTexts[i].getString() != m_roster[i].name) {
-            return true;
-        }
+    if (same) {
+        return;
     }
-    return false;
+    m_roster.clear();
+    m_roster.reserve(roster.size());
+    for (const sf::Text& entry : roster) {
+        m_roster.push_back(RosterUID{entry.getString(), entry.getFillColor()});
+    }
+    ++m_rosterVersion;
 }
 
-void Chat_RECV::adoptRoster(const std::vector<sf::Text>& rosterTexts)
+void Chat_RECV::colourSender(MultipartText& line)
 {
-    m_roster.clear();
-    for (const sf::Text& entry : rosterTexts) {
-        const std::size_t id = m_matcher.idFor(entry.getString().toAnsiString());
-        m_roster.push_back(RosterUID{entry.getString(), entry.getFillColor(), id});
+    if (!line.hasUIDpiece()) {
+        return;
+    }
+    if (m_senderColoursVersion != m_rosterVersion) {
+        // Later entries overwrite earlier ones: the last entry naming a
+        // sender decides its colour.
+        m_senderColours.clear();
+        for (const RosterUID& uid : m_roster) {
+            m_senderColours[textKey(uid.name)] = uid.colour;
+        }
+        m_senderColoursVersion = m_rosterVersion;
+    }
+    const auto found = m_senderColours.find(textKey(line.getSender()));
+    if (found != m_senderColours.end()) {
+        line.setUIDcolor(found->second);
     }
 }
 
 void Chat_RECV::scanLine(MultipartText& line)
 {
-    const std::vector<std::string>& pieces = line.getPieceStrings();
-    for (std::size_t p = 0; p < pieces.size(); ++p) {
-        for (const RosterUID& uid : m_roster) {
-            signed char verdict = line.mentionVerdict(p, uid.id);
-            if (verdict < 0) {
-                verdict = m_matcher.mentions(pieces[p], uid.id) ? 1 : 0;
-                line.keepMentionVerdict(p, uid.id, verdict == 1);
+    for (const std::string& piece : line.getPieceStrings()) {
+        if (piece.find('@') == std::string::npos) {
+            continue;
+        }
+        if (m_matcherVersion != m_rosterVersion) {
+            std::vector<std::string> uids;
+            uids.reserve(m_roster.size());
+            for (const RosterUID& uid : m_roster) {
+                uids.push_back(uid.name.toAnsiString());
             }
-            if (verdict == 1) {
-                line.setReferenceColor(uid.colour);
-            }
+            m_matcher.setRoster(std::move(uids));
+            m_matcherVersion = m_rosterVersion;
+        }
+        for (const std::size_t i : m_matcher.mentioned(piece)) {
+            line.setReferenceColor(m_roster[i].colour);
         }
     }
 }
@@ -150,6 +174,9 @@ void Chat_RECV::eraseFront()
     messages.erase(messages.begin());
     if (m_unscannedFrom > 0) {
         --m_unscannedFrom;
+    }
+    if (m_uncolouredFrom > 0) {
+        --m_uncolouredFrom;
     }
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace parlana {
@@ -25,17 +26,18 @@ public:
 
     /// Appends a chat line one row below the newest line; never scrolls.
     void insert_msg(std::string line);
-    /// Gives each line's sender piece the colour of its roster entry.
-    void assignMSGcolors(std::vector<sf::Text>& roster);
+    /// Gives each line's sender piece the colour of the last roster entry
+    /// naming its sender.
+    void assignMSGcolors(const std::vector<sf::Text>& roster);
     /// One step of every line's mention colour cycle, oldest line first.
     void setMSGcolor();
     /// Records, in every line, the colours of the roster UIDs it mentions
     /// ("@uid", at most one punctuation character, then white space or the
     /// end of the piece). UIDs are matched literally.
-    void assignUIDreference(std::vector<sf::Text> roster);
+    void assignUIDreference(const std::vector<sf::Text>& roster);
     /// Draws the frame and the lines, scrolling while more than 23 rows are
     /// taken. The map is passed on to the lines.
-    void draw(sf::RenderWindow& window, std::map<std::string, sf::Color> colours);
+    void draw(sf::RenderWindow& window, const std::map<std::string, sf::Color>& colours);
 
     /// The lines, oldest first.
     const std::vector<MultipartText>& getMessages() const;
@@ -43,15 +45,14 @@ public:
     std::int16_t getRowCount() const;
 
 private:
-    /// A roster UID as the mention scan uses it.
+    /// A roster entry as the pane last saw it.
     struct RosterUID {
         sf::String name;
         sf::Color colour;
-        std::size_t id;
     };
 
-    bool rosterChanged(const std::vector<sf::Text>& roster) const;
     void adoptRoster(const std::vector<sf::Text>& roster);
+    void colourSender(MultipartText& line);
     void scanLine(MultipartText& line);
     void eraseFront();
 
@@ -64,11 +65,21 @@ private:
     int y;
     std::int16_t rowCount;
 
-    // Mention scan caches: patterns are compiled once per distinct UID, and
-    // lines already scanned against the current roster are not scanned again.
-    MentionMatcher m_matcher;
+    // The roster as last seen. What the pane derives from it (sender colours,
+    // the mention index) is rebuilt only after it changes, and only once a
+    // line needs it; lines before m_uncolouredFrom and m_unscannedFrom have
+    // been handled against the current roster and are not visited again.
+    // Each derived thing records the roster version it was made for.
     std::vector<RosterUID> m_roster;
+    std::uint64_t m_rosterVersion = 0;
+    std::unordered_map<std::string, sf::Color> m_senderColours;
+    std::uint64_t m_senderColoursVersion = 0;
+    MentionMatcher m_matcher;
+    std::uint64_t m_matcherVersion = 0;
+    std::size_t m_uncolouredFrom = 0;
+    std::uint64_t m_colouredVersion = 0;
     std::size_t m_unscannedFrom = 0;
+    std::uint64_t m_scannedVersion = 0;
 };
 
 } // namespace parlana

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
+#include <iterator>
 #include <utility>
 
 namespace parlana {
@@ -13,11 +14,6 @@ namespace {
 constexpr std::uint32_t kPerPage = kRowsPerPanel;
 constexpr float kMinBrightness = 100.f;
 const sf::Color kUncoloured(0, 0, 0, 255);
-
-bool isUncoloured(sf::Color colour)
-{
-    return colour.r == 0 && colour.g == 0 && colour.b == 0;
-}
 
 std::uint16_t drawChannel()
 {
@@ -44,9 +40,7 @@ void Chat_UID::getUIDS(std::string uid)
     entry.setFont(font);
     entry.setCharacterSize(kCharacterSize);
     // Black marks an entry that the colouring pass below still has to colour.
-    if (uidColors.find(uid) == uidColors.end()) {
-        entry.setFillColor(kUncoloured);
-    }
+    entry.setFillColor(kUncoloured);
     if (uidTexts.empty() || uidTexts.size() % kPerPage == 0) {
         entry.setPosition(static_cast<float>(x + 30), static_cast<float>(y + 30));
     } else {
@@ -73,6 +67,8 @@ void Chat_UID::refresh()
 {
     uidTexts.clear();
     m_uidKeys.clear();
+    m_coloured = 0;
+    ++m_rosterNumber;
 }
 
 void Chat_UID::getUIDpages()
@@ -86,25 +82,63 @@ void Chat_UID::getUIDpages()
 
 void Chat_UID::assignUIDScolors()
 {
-    for (std::size_t i = 0; i < uidTexts.size(); ++i) {
-        sf::Text& entry = uidTexts[i];
-        if (!isUncoloured(entry.getFillColor())) {
-            continue;
-        }
-        do {
-            drawColour();
-        } while (brightness(red, green, blue) <= kMinBrightness);
-        const sf::Color colour(static_cast<sf::Uint8>(red), static_cast<sf::Uint8>(green), static_cast<sf::Uint8>(blue),
-                               255);
-        entry.setFillColor(colour);
-        uidColors[m_uidKeys[i]] = colour;
+    // Entries before m_coloured already show their UID's colour, and a
+    // remembered colour never changes while its UID is listed: only the
+    // entries added since the last pass need one, so a roster of N entries
+    // costs N map look-ups rather than N passes over the list.
+    for (; m_coloured < uidTexts.size(); ++m_coloured) {
+        uidTexts[m_coloured].setFillColor(colourFor(m_uidKeys[m_coloured]));
     }
-    for (std::size_t i = 0; i < uidTexts.size(); ++i) {
-        const auto found = uidColors.find(m_uidKeys[i]);
-        if (found != uidColors.end()) {
-            uidTexts[i].setFillColor(found->second);
+}
+
+sf::Color Chat_UID::colourFor(const std::string& uid)
+{
+    const auto known = uidColors.find(uid);
+    if (known != uidColors.end()) {
+        Listing& listing = m_listings.at(&known->first);
+        listing.roster = m_rosterNumber;
+        m_byListing.splice(m_byListing.end(), m_byListing, listing.place);
+        return known->second;
+    }
+    do {
+        drawColour();
+    } while (brightness(red, green, blue) <= kMinBrightness);
+    const sf::Color colour(static_cast<sf::Uint8>(red), static_cast<sf::Uint8>(green), static_cast<sf::Uint8>(blue),
+                           255);
+    remember(uid, colour);
+    return colour;
+}
+
+void Chat_UID::remember(const std::string& uid, sf::Color colour)
+{
+    while (uidColors.size() >= kMaxRememberedUids || m_rememberedBytes + uid.size() > kMaxRememberedBytes) {
+        if (!forgetOldestAbsent()) {
+            return;
         }
     }
+    const auto added = uidColors.emplace(uid, colour).first;
+    m_byListing.push_back(added);
+    m_listings.emplace(&added->first, Listing{m_rosterNumber, std::prev(m_byListing.end())});
+    m_rememberedBytes += uid.size();
+}
+
+bool Chat_UID::forgetOldestAbsent()
+{
+    if (m_byListing.empty()) {
+        return false;
+    }
+    const Remembered oldest = m_byListing.front();
+    const auto listing = m_listings.find(&oldest->first);
+    // A UID of the roster being built, or of the one before it, is still
+    // here (or is about to be listed again further down): it keeps its colour.
+    if (listing->second.roster + 1 >= m_rosterNumber) {
+        return false;
+    }
+    m_rememberedBytes -= oldest->first.size();
+    m_listings.erase(listing);
+    m_byListing.pop_front();
+    uidColors.erase(oldest);
+    return true;
 }
 
 void Chat_UID::nextPage()

@@ -45,7 +45,6 @@ MultipartText::MultipartText(std::string line, sf::Font& font, sf::Color uidColo
     for (const sf::Text& piece : texts) {
         m_pieceStrings.push_back(piece.getString().toAnsiString());
     }
-    m_verdicts.resize(texts.size());
     m_sender = sf::String(getUID());
 }
 
@@ -176,32 +175,11 @@ const std::vector<std::string>& MultipartText::getPieceStrings() const
     return m_pieceStrings;
 }
 
-signed char MultipartText::mentionVerdict(std::size_t piece, std::size_t uidId) const
-{
-    if (piece >= m_verdicts.size() || uidId >= m_verdicts[piece].size()) {
-        return -1;
-    }
-    return m_verdicts[piece][uidId];
-}
-
-void MultipartText::keepMentionVerdict(std::size_t piece, std::size_t uidId, bool mentions)
-{
-    if (piece >= m_verdicts.size()) {
-        return;
-    }
-    std::vector<signed char>& known = m_verdicts[piece];
-    if (uidId >= known.size()) {
-        known.resize(uidId + 1, -1);
-    }
-    known[uidId] = mentions ? 1 : 0;
-}
-
 void MultipartText::popFront(std::size_t count)
 {
     const auto n = static_cast<std::ptrdiff_t>(count);
     texts.erase(texts.begin(), texts.begin() + n);
     m_pieceStrings.erase(m_pieceStrings.begin(), m_pieceStrings.begin() + n);
-    m_verdicts.erase(m_verdicts.begin(), m_verdicts.begin() + n);
 }
 
 } // namespace parlana

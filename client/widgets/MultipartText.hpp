@@ -62,11 +62,6 @@ public:
     const sf::String& getSender() const;
     /// Byte strings of the pieces, parallel to getText(), converted once.
     const std::vector<std::string>& getPieceStrings() const;
-    /// Remembered verdict of whether piece `piece` mentions the UID that the
-    /// pane numbered `uidId`: 1 yes, 0 no, -1 not judged yet.
-    signed char mentionVerdict(std::size_t piece, std::size_t uidId) const;
-    /// Keeps a verdict so that the piece is never scanned again for that UID.
-    void keepMentionVerdict(std::size_t piece, std::size_t uidId, bool mentions);
 
 private:
     void popFront(std::size_t count);
@@ -80,7 +75,6 @@ private:
     // Caches for the pane's per-frame work; they follow `texts` piece by piece.
     sf::String m_sender;
     std::vector<std::string> m_pieceStrings;
-    std::vector<std::vector<signed char>> m_verdicts;
 };
 
 } // namespace parlana

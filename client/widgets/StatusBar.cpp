@@ -45,7 +45,7 @@ void StatusBar::TranslateClock()
     translate(clockText, dayMonthNames);
 }
 
-void StatusBar::setInfo(std::string uid, std::map<std::string, sf::Color> colours)
+void StatusBar::setInfo(const std::string& uid, const std::map<std::string, sf::Color>& colours)
 {
     // A shortened name keeps its first 26 bytes, so shortening it again at the
     // next frame gives the same text.

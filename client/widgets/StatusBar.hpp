@@ -28,7 +28,7 @@ public:
     /// (formatClock has already done so for the text updateClock makes).
     void TranslateClock();
     /// Rebuilds the server and UID labels and restyles the clock label.
-    void setInfo(std::string uid, std::map<std::string, sf::Color> colours);
+    void setInfo(const std::string& uid, const std::map<std::string, sf::Color>& colours);
     /// Draws the frame, then the server, clock and UID labels.
     void draw(sf::RenderWindow& window);
 
