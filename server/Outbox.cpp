@@ -42,15 +42,6 @@ void Outbox::consume(std::size_t count)
     m_head = m_size == 0 ? 0 : (m_head + count) & (m_capacity - 1);
 }
 
-void Outbox::release()
-{
-    if (m_size != 0)
-        return;
-    m_ring.reset();
-    m_capacity = 0;
-    m_head = 0;
-}
-
 void Outbox::grow(std::size_t needed)
 {
     std::size_t capacity = std::max(m_capacity, kMinCapacity);

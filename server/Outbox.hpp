@@ -17,7 +17,7 @@ public:
     void append(std::string_view bytes);
 
     /// The oldest queued bytes that lie in one piece; empty when nothing is
-    /// queued. Valid until the next `append`, `consume` or `release`.
+    /// queued. Valid until the next `append` or `consume`.
     std::string_view front() const;
 
     /// Forgets the first `count` queued bytes (at most `size()`), which the
@@ -31,9 +31,6 @@ public:
 
     /// Bytes it holds before it must grow.
     std::size_t capacity() const { return m_capacity; }
-
-    /// Gives the ring's memory back when nothing is queued.
-    void release();
 
 private:
     void grow(std::size_t needed);

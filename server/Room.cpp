@@ -108,14 +108,6 @@ void Room::endPass()
         client->m_broadcastFrom = 0;
 }
 
-void Room::rest()
-{
-    if (m_broadcast.empty())
-        std::string().swap(m_broadcast);
-    for (const auto& client : clients)
-        client->rest();
-}
-
 void Room::rebuildRoster()
 {
     uids = kRosterToken + ",";

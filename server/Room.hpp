@@ -66,9 +66,6 @@ public:
     /// broadcast, in the same memory.
     void endPass();
 
-    /// Gives back the memory the broadcast and the members keep for bursts.
-    void rest();
-
     /// The roster text: header, then each admitted UID with its comma.
     const std::string& roster() const { return uids; }
 

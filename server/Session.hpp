@@ -46,9 +46,6 @@ public:
     template <typename Write>
     FlushResult flush(std::string_view fresh, Write&& write);
 
-    /// Gives back spare memory held for bursts, once nothing is queued.
-    void rest() { m_outbox.release(); }
-
 private:
     friend class Room;
 
