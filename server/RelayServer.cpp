@@ -61,6 +61,9 @@ void RelayServer::run()
 
 void RelayServer::pass()
 {
+    // Newcomers are taken first, so none waits in the backlog behind a busy
+    // room; taking one costs no wait, as its join is read only once it is
+    // there. Joins, relays and writes then all happen in the same pass.
     const bool ready = sock_selector.wait(nextWait());
     if (ready && m_listening && sock_selector.isReady(server))
         acceptNewcomers();
