@@ -7,9 +7,9 @@ namespace parlana {
 
 namespace {
 
-// A member with this much unparsed input is not read again until its packets
-// have been relayed; it bounds each connection's input buffer.
-constexpr std::size_t kMaxBufferedInput = kMaxFrameBytes + 16 * 1024;
+// A connection with this much unparsed input is not read again until its
+// packets have been handled; it bounds each connection's input buffer.
+constexpr std::size_t kMaxBufferedInput = 2 * kMaxFrameBytes;
 
 // Every frame takes at least its header, so a closed connection's buffered
 // input never holds more packets than this: all of them are relayed.

@@ -52,6 +52,9 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
+    /// Bytes taken from a socket in one read.
+    static constexpr std::size_t kReadChunkBytes = 16 * 1024;
+
     /// Whether a connection may still be read after a step.
     enum class PeerState { Open, Closed };
 
@@ -87,7 +90,7 @@ private:
     std::vector<const Session*> m_gone;
     /// The packet being handled; its capacity is kept from pass to pass.
     std::string m_body;
-    std::array<char, 16 * 1024> m_readBuffer;
+    std::array<char, kReadChunkBytes> m_readBuffer;
 };
 
 } // namespace parlana
