@@ -11,6 +11,11 @@
 // sends a new one whenever one of its own comes back) and fixed rate (a
 // total number of lines per second, spread round-robin over the clients).
 //
+// While the load runs, visitors may come and go beside the clients:
+// newcomers that join the way the real client does (the join packet a pause
+// after connecting) and leave as soon as they are answered, and silent
+// connections that never send a join.
+//
 // Exit status: 0 when every line arrived in order, 1 on an order, protocol or
 // set-up error or a lost line, 2 on a usage error.
 
@@ -39,6 +44,7 @@
 #include <ctime>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -106,6 +112,9 @@ struct Options {
     double rate = 0.0; ///< lines/s in total; 0 selects saturation
     int textBytes = 0; ///< pad each typed text up to this many bytes
     long serverPid = 0;
+    double newcomerEveryMs = 0; ///< 0: no newcomers
+    double newcomerPauseMs = 3000;
+    double silentEveryMs = 0; ///< 0: no silent connections
 };
 
 void printUsage(std::FILE* out)
@@ -113,13 +122,18 @@ void printUsage(std::FILE* out)
     std::fprintf(out,
                  "usage: loadgen [--port P] [--clients N] [--duration S] [--window W]\n"
                  "               [--rate R] [--text-bytes B] [--server-pid PID]\n"
+                 "               [--newcomer-every MS [--newcomer-pause MS]] [--silent-every MS]\n"
                  "  --port P        server port on 127.0.0.1 (default 5000)\n"
                  "  --clients N     clients, 1..%d (default %d)\n"
                  "  --duration S    seconds of load, at most %.0f (default 10)\n"
                  "  --window W      saturation: lines in flight per client (default 4)\n"
                  "  --rate R        fixed rate: R lines/s over all clients instead of saturation\n"
                  "  --text-bytes B  pad each typed text to B bytes, at most %zu (default: no padding)\n"
-                 "  --server-pid P  report the server's resident memory (VmRSS)\n",
+                 "  --server-pid P  report the server's resident memory (VmRSS)\n"
+                 "  --newcomer-every MS   during the load, a newcomer every MS ms: it sends its join\n"
+                 "                        --newcomer-pause MS after connecting (default 3000, as the\n"
+                 "                        real client) and leaves once admitted or refused\n"
+                 "  --silent-every MS     during the load, a connection every MS ms that never joins\n",
                  kMaxClients, kMaxClients, kMaxDurationSeconds, parlana::kMaxTypedBytes);
 }
 
@@ -163,6 +177,12 @@ bool applyOption(Options& options, const std::string& name, const char* value)
         return parseNumber(value, 0.1, kMaxDurationSeconds, options.durationSeconds);
     else if (name == "--rate")
         return parseNumber(value, 1.0, kMaxRate, options.rate);
+    else if (name == "--newcomer-every")
+        return parseNumber(value, 1.0, 60'000.0, options.newcomerEveryMs);
+    else if (name == "--newcomer-pause")
+        return parseNumber(value, 0.0, 60'000.0, options.newcomerPauseMs);
+    else if (name == "--silent-every")
+        return parseNumber(value, 1.0, 60'000.0, options.silentEveryMs);
     else
         return false;
     return true;
@@ -390,6 +410,203 @@ UniqueFd connectLoopback(int port, int timeoutMs, std::string& error)
     return fd;
 }
 
+// ------------------------------------------------------------- visitors
+
+/// Connections that come and go while the load runs, apart from the clients:
+/// newcomers that send the real client's join a pause after connecting and
+/// leave once answered, and silent connections that never send a join. They
+/// have their own epoll set, which the load generator's set watches as one
+/// descriptor, and their own clock.
+class Visitors {
+public:
+    explicit Visitors(const Options& options)
+        : m_port(options.port), m_newcomerEveryNs(static_cast<std::int64_t>(options.newcomerEveryMs * 1e6)),
+          m_pauseNs(static_cast<std::int64_t>(options.newcomerPauseMs * 1e6)),
+          m_silentEveryNs(static_cast<std::int64_t>(options.silentEveryMs * 1e6)),
+          m_epoll(::epoll_create1(EPOLL_CLOEXEC)), m_tick(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC))
+    {}
+
+    bool wanted() const { return m_newcomerEveryNs > 0 || m_silentEveryNs > 0; }
+
+    /// The descriptor that becomes readable when `pump` has work.
+    int fd() const { return m_epoll.get(); }
+
+    /// Starts the arrivals; false when the clock could not be set up.
+    bool start(std::int64_t now)
+    {
+        m_nextNewcomer = now;
+        m_nextSilent = now;
+        itimerspec ticks{};
+        ticks.it_interval.tv_nsec = kTickNs;
+        ticks.it_value.tv_nsec = kTickNs;
+        epoll_event event{};
+        event.events = EPOLLIN;
+        event.data.u64 = kTickKey;
+        return m_epoll.valid() && m_tick.valid() && ::timerfd_settime(m_tick.get(), 0, &ticks, nullptr) == 0 &&
+               ::epoll_ctl(m_epoll.get(), EPOLL_CTL_ADD, m_tick.get(), &event) == 0;
+    }
+
+    /// Handles whatever is ready: arrivals due, joins due, answers, closes.
+    void pump()
+    {
+        epoll_event events[kMaxEvents];
+        const int ready = ::epoll_wait(m_epoll.get(), events, kMaxEvents, 0);
+        const std::int64_t now = nowNs();
+        for (int e = 0; e < ready; ++e) {
+            if (events[e].data.u64 == kTickKey)
+                onTick(now);
+            else
+                onReadable(events[e].data.u64, now);
+        }
+    }
+
+    /// No more arrivals; every visitor still there is closed.
+    void stop()
+    {
+        m_tick.reset();
+        for (auto& entry : m_visitors)
+            ++(entry.second.silent ? m_silentLeftOpen : m_newcomersLeftPending);
+        m_visitors.clear();
+    }
+
+    void print() const
+    {
+        if (m_newcomerEveryNs > 0)
+            std::printf("newcomers       %llu (one every %.0f ms, join %.0f ms after connecting): %llu admitted, "
+                        "%llu refused as full, %llu refused by UID, %llu closed unanswered, %llu still pending\n",
+                        ull(m_newcomers), static_cast<double>(m_newcomerEveryNs) / 1e6,
+                        static_cast<double>(m_pauseNs) / 1e6, ull(m_admitted), ull(m_refusedFull), ull(m_refusedUid),
+                        ull(m_newcomersClosed), ull(m_newcomersLeftPending));
+        if (m_silentEveryNs > 0)
+            std::printf("silent          %llu (one every %.0f ms): closed by the server %llu within 1 s, %llu after "
+                        "4.5 s or more, %llu in between; %llu still open at the end\n",
+                        ull(m_silent), static_cast<double>(m_silentEveryNs) / 1e6, ull(m_silentClosedAtOnce),
+                        ull(m_silentClosedAtLimit), ull(m_silentClosedOther), ull(m_silentLeftOpen));
+        if (m_connectFailures > 0)
+            std::printf("visitors        %llu connections failed\n", ull(m_connectFailures));
+    }
+
+private:
+    static constexpr long kTickNs = 5'000'000;
+    static constexpr std::uint64_t kTickKey = ~std::uint64_t{0};
+    static constexpr std::int64_t kAtOnceNs = 1'000'000'000;
+    static constexpr std::int64_t kAtLimitNs = 4'500'000'000;
+
+    struct Visitor {
+        UniqueFd fd;
+        bool silent = false;
+        std::int64_t openedAt = 0;
+        std::int64_t joinAt = 0; ///< newcomers: when the join goes out; 0 once sent
+        std::string uid;
+        parlana::FrameReader in;
+    };
+
+    static unsigned long long ull(std::uint64_t n) { return static_cast<unsigned long long>(n); }
+
+    void onTick(std::int64_t now)
+    {
+        std::uint64_t expirations = 0;
+        if (!m_tick.valid() || ::read(m_tick.get(), &expirations, sizeof expirations) != sizeof expirations)
+            return;
+        for (; m_newcomerEveryNs > 0 && m_nextNewcomer <= now; m_nextNewcomer += m_newcomerEveryNs)
+            open(false, now);
+        for (; m_silentEveryNs > 0 && m_nextSilent <= now; m_nextSilent += m_silentEveryNs)
+            open(true, now);
+        for (auto& entry : m_visitors) {
+            Visitor& visitor = entry.second;
+            if (visitor.silent || visitor.joinAt == 0 || visitor.joinAt > now)
+                continue;
+            const std::string join = parlana::encodeFrame(visitor.uid) + parlana::encodeEmptyFrame();
+            (void)::send(visitor.fd.get(), join.data(), join.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            visitor.joinAt = 0;
+        }
+    }
+
+    void open(bool silent, std::int64_t now)
+    {
+        std::string error;
+        Visitor visitor;
+        visitor.fd = connectLoopback(m_port, 1000, error);
+        if (!visitor.fd.valid()) {
+            ++m_connectFailures;
+            return;
+        }
+        const std::uint64_t key = m_nextKey++;
+        epoll_event event{};
+        event.events = EPOLLIN;
+        event.data.u64 = key;
+        if (::epoll_ctl(m_epoll.get(), EPOLL_CTL_ADD, visitor.fd.get(), &event) != 0) {
+            ++m_connectFailures;
+            return;
+        }
+        visitor.silent = silent;
+        visitor.openedAt = now;
+        if (!silent) {
+            visitor.joinAt = now + std::max<std::int64_t>(m_pauseNs, 1);
+            visitor.uid = "nc" + std::to_string(m_newcomers % 10'000'000);
+        }
+        ++(silent ? m_silent : m_newcomers);
+        m_visitors.emplace(key, std::move(visitor));
+    }
+
+    void onReadable(std::uint64_t key, std::int64_t now)
+    {
+        const auto found = m_visitors.find(key);
+        if (found == m_visitors.end())
+            return;
+        Visitor& visitor = found->second;
+        char buffer[4096];
+        const ssize_t got = ::recv(visitor.fd.get(), buffer, sizeof buffer, 0);
+        if (got < 0 && (errno == EAGAIN || errno == EINTR))
+            return;
+        if (got <= 0) {
+            closedByServer(visitor, now);
+            m_visitors.erase(found);
+            return;
+        }
+        visitor.in.append(buffer, static_cast<std::size_t>(got));
+        std::string body;
+        while (visitor.in.next(body) == parlana::FrameReader::Result::Frame) {
+            const std::string text = parlana::extractString(body);
+            const bool listed = parlana::beginsWith(text, parlana::kRosterToken) &&
+                                text.find("," + visitor.uid + ",") != std::string::npos;
+            if (listed || text == parlana::kLimitToken || text == parlana::kUidErrorToken) {
+                ++(listed ? m_admitted : text == parlana::kLimitToken ? m_refusedFull : m_refusedUid);
+                m_visitors.erase(found); // answered: it leaves
+                return;
+            }
+        }
+    }
+
+    void closedByServer(const Visitor& visitor, std::int64_t now)
+    {
+        if (!visitor.silent) {
+            ++m_newcomersClosed;
+            return;
+        }
+        const std::int64_t lived = now - visitor.openedAt;
+        ++(lived < kAtOnceNs     ? m_silentClosedAtOnce
+           : lived >= kAtLimitNs ? m_silentClosedAtLimit
+                                 : m_silentClosedOther);
+    }
+
+    int m_port;
+    std::int64_t m_newcomerEveryNs;
+    std::int64_t m_pauseNs;
+    std::int64_t m_silentEveryNs;
+    UniqueFd m_epoll;
+    UniqueFd m_tick;
+    std::int64_t m_nextNewcomer = 0;
+    std::int64_t m_nextSilent = 0;
+    std::uint64_t m_nextKey = 0;
+    std::map<std::uint64_t, Visitor> m_visitors;
+    std::uint64_t m_newcomers = 0, m_admitted = 0, m_refusedFull = 0, m_refusedUid = 0, m_newcomersClosed = 0,
+                  m_newcomersLeftPending = 0;
+    std::uint64_t m_silent = 0, m_silentClosedAtOnce = 0, m_silentClosedAtLimit = 0, m_silentClosedOther = 0,
+                  m_silentLeftOpen = 0;
+    std::uint64_t m_connectFailures = 0;
+};
+
 // ------------------------------------------------------------ the clients
 
 struct Client {
@@ -443,6 +660,8 @@ private:
     void fail(const std::string& message);
     void protocolError(const std::string& message, bool framingLost);
     std::uint64_t expectedDeliveries() const;
+    /// The epoll key of the visitors' set: two past the clients.
+    std::size_t visitorsKey() const { return m_count + 1; }
     bool clean() const;
     void printReport() const;
     void printLoad() const;
@@ -452,6 +671,7 @@ private:
 
     Options m_options;
     std::size_t m_count;
+    Visitors m_visitors;
     std::vector<Client> m_clients;
     std::vector<char> m_readBuffer = std::vector<char>(kReadChunk);
     std::string m_body;                        ///< the frame being handled, its capacity kept
@@ -475,7 +695,7 @@ private:
 };
 
 LoadGenerator::LoadGenerator(const Options& options)
-    : m_options(options), m_count(static_cast<std::size_t>(options.clients)), m_clients(m_count),
+    : m_options(options), m_count(static_cast<std::size_t>(options.clients)), m_visitors(options), m_clients(m_count),
       m_nextExpected(m_count * m_count, 0), m_epoll(::epoll_create1(EPOLL_CLOEXEC))
 {
     for (std::size_t i = 0; i < m_count; ++i)
@@ -503,9 +723,8 @@ int LoadGenerator::run()
     return clean() ? 0 : 1;
 }
 
-// The server reads a newcomer's join packet in its accept step before it
-// serves anyone else, so clients join one at a time and each waits for a
-// roster that lists it before the next one connects.
+// Clients join one at a time, each waiting for a roster that lists it before
+// the next one connects, so the roster's order is the clients' order.
 bool LoadGenerator::joinAll()
 {
     for (std::size_t i = 0; i < m_count && !m_failed; ++i) {
@@ -559,6 +778,13 @@ void LoadGenerator::startLoad()
     m_loadStart = nowNs();
     m_cpuAtStart = CpuSample::take(m_options.serverPid);
     m_loadEnd = m_loadStart + static_cast<std::int64_t>(m_options.durationSeconds * 1e9);
+    if (m_visitors.wanted()) {
+        epoll_event event{};
+        event.events = EPOLLIN;
+        event.data.u64 = visitorsKey();
+        if (!m_visitors.start(m_loadStart) || ::epoll_ctl(m_epoll.get(), EPOLL_CTL_ADD, m_visitors.fd(), &event) != 0)
+            fail(std::string("visitors: ") + std::strerror(errno));
+    }
     if (m_options.rate > 0) {
         m_timer = UniqueFd(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC));
         const auto periodNs = static_cast<std::int64_t>(1e9 / m_options.rate);
@@ -595,6 +821,7 @@ void LoadGenerator::loadAndDrain()
     m_loadStopped = std::min(nowNs(), m_loadEnd);
     m_cpuAtStop = CpuSample::take(m_options.serverPid);
     m_timer.reset();
+    m_visitors.stop();
     const std::int64_t drainDeadline = nowNs() + kDrainTimeoutNs;
     while (!m_failed && m_counters.deliveries < expectedDeliveries()) {
         const std::int64_t left = drainDeadline - nowNs();
@@ -622,6 +849,10 @@ void LoadGenerator::pump(int timeoutMs)
         const std::size_t index = events[e].data.u64;
         if (index == m_count) {
             onTimer();
+            continue;
+        }
+        if (index == visitorsKey()) {
+            m_visitors.pump();
             continue;
         }
         if (events[e].events & (EPOLLIN | EPOLLERR | EPOLLHUP))
@@ -897,6 +1128,7 @@ void LoadGenerator::printReport() const
                 m_options.textBytes);
     if (m_loadStart != 0)
         printLoad();
+    m_visitors.print();
     printMemory();
     std::printf("result          %s\n", clean() ? "OK" : "FAILED");
 }

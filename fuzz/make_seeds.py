@@ -40,21 +40,45 @@ def relay_room() -> dict:
     def join(uid: bytes) -> bytes:
         return b"\x00" + bytes([len(uid)]) + uid
 
-    def chat(text: bytes) -> bytes:
-        return b"\x04" + bytes([len(text)]) + text
+    def join_from_set(k: int) -> bytes:
+        return b"\x01" + bytes([k])
 
-    def raw(body: bytes) -> bytes:
-        return b"\x03" + bytes([len(body)]) + body
+    def raw(sender: int, body: bytes) -> bytes:
+        return b"\x03" + bytes([sender, len(body)]) + body
 
-    chatting = (join(b"alice") + join(b"bob") + raw(b"") + chat(b"alice: hi") + join(b"alice")
-                + join(b"") + b"\x02" + chat(b"") + b"\x05\x00" + chat(b"bob: bye") + b"\x05\x01")
-    suffixes = join(b"alice") + join(b"malice") + join(b"a,b") + b"\x05\x01" + chat(b"x") + b"\x05\x00"
-    full = b"".join(join(b"u%02d" % i) for i in range(47)) + join(b"") + b"\x05\x07" + join(b"late")
+    def own(sender: int, text: bytes) -> bytes:
+        return b"\x04" + bytes([sender, len(text)]) + text
+
+    def other(sender: int, named: int, text: bytes) -> bytes:
+        return b"\x05" + bytes([sender, named, len(text)]) + text
+
+    def depart(index: int) -> bytes:
+        return b"\x06" + bytes([index])
+
+    def flush(*allowances: int) -> bytes:
+        return b"\x07" + bytes([len(allowances)]) + bytes(allowances)
+
+    failed = b"\x02"
+    chatting = (join(b"alice") + join(b"bob") + raw(1, b"") + own(0, b"hi") + join(b"alice") + join(b"")
+                + failed + own(1, b"") + flush(0xFE) + depart(0) + own(0, b"bye") + flush(3, 0xFE) + flush())
+    suffixes = join(b"alice") + join(b"malice") + join(b"a,b") + depart(1) + own(0, b"x") + depart(0) + flush(0xFE)
+    full = b"".join(join_from_set(i) for i in range(47)) + join(b"") + depart(7) + join(b"late") + flush(0xFE)
+    hostile = (join(b"x") + join(b"y") + raw(0, struct.pack(">I", 0xFFFFFFFF)) + raw(0, b"\0\0\0\x09abc")
+               + raw(1, b"\x01") + raw(0, frame(UID_ERROR)[4:]) + raw(1, frame(ROSTER + b",ghost,")[4:])
+               + raw(0, frame(LIMIT)[4:]) + flush(0xFE))
+    refused = (join(b"alice") + join(b"bob") + own(0, b"tab\there") + own(0, b"x" * 113) + own(0, b"x" * 112)
+               + own(1, b"two\nlines") + own(1, b"cr\r") + own(1, b"bs\b") + other(0, 1, b"I quit")
+               + other(1, 1, b"mine") + flush(0xFE))
+    slow = (join(b"a") + join(b"b") + join(b"c") + b"".join(own(i % 3, b"line %d" % i) for i in range(30))
+            + flush(0, 5, 0xFE) + b"".join(own(i % 3, b"more %d" % i) for i in range(30)) + flush(63, 0, 0xFE)
+            + join(b"d") + own(3, b"late") + flush(0xFF, 7, 0xFE, 1) + flush(0xFE))
     return {
         "chatting": chatting,
         "suffixes": suffixes,
         "full": full,
-        "hostile_bodies": join(b"x") + raw(struct.pack(">I", 0xFFFFFFFF)) + raw(b"\0\0\0\x09abc") + raw(b"\x01"),
+        "hostile_bodies": hostile,
+        "refused_lines": refused,
+        "slow_readers": slow,
     }
 
 

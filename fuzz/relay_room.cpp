@@ -1,9 +1,20 @@
-// The relay core driven by a script of joins (UIDs from the input), failed
-// joins, relayed packets and departures, checked after every step against a
-// model of who is in the room: the roster text lists the admitted UIDs in
-// admission order, each with its comma; never more than 46 connections; and
-// every connection's queued bytes are whole frames carrying exactly the
-// packets it should have been sent.
+// The relay core driven by a script of joins (UIDs from the input, or drawn
+// from a small set so that the room fills up and UIDs collide), failed joins,
+// packets from members (any body, lines in the sender's own name, lines in
+// another member's name), departures and flush steps in which each member
+// takes some bytes, none, or fails. After every step it is checked against a
+// model of the room:
+// - the roster lists the admitted UIDs in admission order, each with its
+//   comma, and never more than 46;
+// - only valid, unused UIDs are admitted while there is room, and every
+//   refusal is exactly one packet, the limit refusal first;
+// - a packet is relayed (roster, then the line unless it is empty) exactly
+//   when its string is empty or a line in the sender's own name of at most
+//   112 typable bytes; nothing else reaches anyone;
+// - every member is handed, in order and without a byte lost or repeated,
+//   the bytes owed to it since its admission, whatever it takes at a time;
+//   what it has not taken stays queued, and past 1 MiB it is given up;
+// - the console says exactly what happened, line by line.
 //
 // Input: a sequence of steps, each an opcode byte followed by its operands.
 
@@ -11,10 +22,11 @@
 
 #include "protocol/frame.hpp"
 #include "protocol/tokens.hpp"
-#include "server/Participant.hpp"
+#include "protocol/uid.hpp"
 #include "server/Room.hpp"
 
 #include <algorithm>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -23,96 +35,149 @@ using namespace parlana;
 namespace {
 
 struct Member {
-    const Participant* connection;
-    std::string uid; // empty for a nameless connection
+    Session* session;
+    std::string uid;
+    /// Bytes the member should have been handed and has not taken yet.
+    std::string owed;
 };
 
 class Model {
 public:
     std::vector<Member> members;
+    std::string log;
 
     std::string roster() const
     {
-        std::string text = parlana::kRosterToken + ",";
+        std::string text = kRosterToken + ",";
         for (const Member& member : members)
-            if (!member.uid.empty())
-                text += member.uid + ",";
+            text += member.uid + ",";
         return text;
     }
 
-    bool named(const std::string& uid) const
+    bool admitted(const std::string& uid) const
     {
-        return std::any_of(members.begin(), members.end(),
-                           [&](const Member& member) { return !uid.empty() && member.uid == uid; });
+        return std::any_of(members.begin(), members.end(), [&](const Member& m) { return m.uid == uid; });
     }
+
+    void broadcast(const std::string& bytes)
+    {
+        for (Member& member : members)
+            member.owed += bytes;
+    }
+
+    void line(const std::string& text) { log += text + "\n"; }
+    void count() { line("[*] CONNECTED USERS : " + std::to_string(members.size())); }
 };
 
-std::vector<std::string> framesOf(const std::string& bytes)
+bool relayable(const std::string& uid, const std::string& text)
 {
-    const DecodedFrames decoded = decodeFrames(bytes);
-    FUZZ_CHECK(!decoded.rejected && decoded.leftover == 0, "queued bytes are not whole frames");
-    std::vector<std::string> texts;
-    for (const std::string& body : decoded.bodies)
-        texts.push_back(extractString(body));
-    return texts;
+    if (text.empty())
+        return true;
+    const std::string prefix = uid + ": ";
+    if (text.compare(0, prefix.size(), prefix) != 0 || text.size() - prefix.size() > kMaxTypedBytes)
+        return false;
+    return text.find_first_of("\t\n\r\b", prefix.size()) == std::string::npos;
 }
 
-// Takes every member's queue and compares it with what each should have got.
-void expectQueues(const Room& room, const std::vector<std::string>& expected)
+void checkRoom(const Room& room, const Model& model, std::ostringstream& log)
 {
-    for (const auto& member : room.members()) {
-        const std::vector<std::string> got = framesOf(member->takeQueued());
-        FUZZ_CHECK(got == expected, "a member was sent other packets than the step calls for");
-    }
-}
-
-void checkRoom(const Room& room, const Model& model)
-{
-    FUZZ_CHECK(room.members().size() <= Room::MAX_UID_LIMIT, "more than 46 connections kept");
-    FUZZ_CHECK(room.members().size() == model.members.size(), "connection count differs from the model");
+    FUZZ_CHECK(room.members().size() <= Room::MAX_UID_LIMIT, "more than 46 members kept");
+    FUZZ_CHECK(room.members().size() == model.members.size(), "member count differs from the model");
     for (std::size_t i = 0; i < model.members.size(); ++i)
-        FUZZ_CHECK(room.members()[i].get() == model.members[i].connection, "connections out of acceptance order");
+        FUZZ_CHECK(room.members()[i].get() == model.members[i].session, "members out of admission order");
     FUZZ_CHECK(room.roster() == model.roster(), "roster text differs from the admitted UIDs in order");
+    FUZZ_CHECK(log.str() == model.log, "console differs from the events");
 }
 
 void join(Room& room, Model& model, const std::string& uid)
 {
-    const bool full = model.members.size() >= Room::MAX_UID_LIMIT;
-    const bool taken = model.named(uid);
-    auto newcomer = std::make_unique<Participant>();
-    const Participant* const connection = newcomer.get();
+    auto newcomer = std::make_unique<Session>();
+    Session* const session = newcomer.get();
     Room::JoinResult result = room.join(std::move(newcomer), uid);
-    if (full || taken) {
-        FUZZ_CHECK(result.admitted == nullptr && result.refused.get() == connection, "refusal not handed back");
-        const std::string& token = full ? parlana::kLimitToken : parlana::kUidErrorToken;
-        FUZZ_CHECK(framesOf(result.refused->takeQueued()) == std::vector<std::string>{token},
-                   "refused connection did not get exactly its refusal");
+    const bool full = model.members.size() >= Room::MAX_UID_LIMIT;
+    if (full || !isValidUid(uid) || model.admitted(uid)) {
+        FUZZ_CHECK(result.admitted == nullptr && result.refused.get() == session, "refusal not handed back");
+        std::string bytes;
+        result.refused->flush({}, [&](const char* data, std::size_t size) -> std::optional<std::size_t> {
+            bytes.append(data, size);
+            return size;
+        });
+        const std::string& token = full ? kLimitToken : kUidErrorToken;
+        FUZZ_CHECK(bytes == encodeFrame(token), "a refused connection did not get exactly its refusal");
+        model.line(full ? "[!] MAX_UID_LIMIT reached : disconnected" : "[!] UID NOT VALID : disconnected");
+        model.line("[!] JOIN ATTEMPT : FAILED");
     } else {
-        FUZZ_CHECK(result.admitted == connection && !result.refused, "admission not reported");
-        model.members.push_back({connection, uid});
+        FUZZ_CHECK(result.admitted == session && !result.refused, "admission not reported");
+        model.members.push_back({session, uid, {}});
+        model.line("[*] " + uid + " : JOIN");
     }
-    expectQueues(room, {});
+    model.count();
 }
 
-void relay(Room& room, const Model& model, const std::string& body)
+void relay(Room& room, Model& model, std::size_t index, const std::string& body)
 {
-    room.relay(body);
-    std::vector<std::string> expected{model.roster()};
-    const std::string text = parlana::extractString(body);
-    if (!text.empty())
-        expected.push_back(text);
-    expectQueues(room, expected);
+    if (model.members.empty())
+        return;
+    const Member& sender = model.members[index % model.members.size()];
+    room.relay(*sender.session, body);
+    const std::string text = extractString(body);
+    if (!relayable(sender.uid, text)) {
+        model.line("[!] " + sender.uid + " : LINE REFUSED");
+        return;
+    }
+    model.broadcast(encodeFrame(model.roster()) + (text.empty() ? std::string() : encodeFrame(text)));
 }
 
 void depart(Room& room, Model& model, std::size_t index)
 {
-    if (model.members.empty())
-        return;
-    const auto leaver = model.members.begin() + static_cast<std::ptrdiff_t>(index % model.members.size());
-    const Participant* const connection = leaver->connection;
+    const auto leaver = model.members.begin() + static_cast<std::ptrdiff_t>(index);
+    const Session* const session = leaver->session;
+    model.line("[*] " + leaver->uid + ", : LEAVE");
     model.members.erase(leaver);
-    room.depart(*connection);
-    expectQueues(room, {model.roster()});
+    room.depart(*session);
+    model.broadcast(encodeFrame(model.roster()));
+    model.count();
+}
+
+// One flush step as the server runs it: every member is offered what it is
+// owed, then the broadcast starts afresh, then those that failed depart.
+// Member i takes at most allowances[i % n] bytes per write; 0xFF fails it.
+void flush(Room& room, Model& model, const std::string& allowances)
+{
+    std::vector<const Session*> gone;
+    for (std::size_t i = 0; i < model.members.size(); ++i) {
+        Member& member = model.members[i];
+        const unsigned allowance =
+            allowances.empty() ? 0xFE : static_cast<unsigned char>(allowances[i % allowances.size()]);
+        const auto write = [&](const char* data, std::size_t size) -> std::optional<std::size_t> {
+            if (allowance == 0xFF)
+                return std::nullopt;
+            // 0xFE takes everything; otherwise a few bytes at a time.
+            const std::size_t taken = allowance == 0xFE ? size : std::min<std::size_t>(size, allowance % 64);
+            FUZZ_CHECK(member.owed.compare(0, taken, data, taken) == 0, "bytes handed out of order or not owed");
+            member.owed.erase(0, taken);
+            return taken;
+        };
+        // A broken connection shows only when something is written to it.
+        const bool tried = !member.owed.empty();
+        const Session::FlushResult result = member.session->flush(room.broadcastFor(*member.session), write);
+        const bool overflow = member.owed.size() > Session::kMaxQueuedBytes;
+        if ((allowance == 0xFF && tried) || overflow) {
+            FUZZ_CHECK(result == Session::FlushResult::Failed, "a failed or overflowing member not given up");
+            gone.push_back(member.session);
+            continue;
+        }
+        FUZZ_CHECK(result != Session::FlushResult::Failed, "a healthy member given up");
+        FUZZ_CHECK(member.session->queued() == member.owed.size(), "queued bytes differ from those not taken");
+        FUZZ_CHECK((result == Session::FlushResult::Flushed) == member.owed.empty(), "flush result misreports");
+    }
+    room.endPass();
+    FUZZ_CHECK(!room.broadcasting(), "broadcast kept after the pass");
+    for (const Session* session : gone) {
+        const auto place = std::find_if(model.members.begin(), model.members.end(),
+                                        [&](const Member& m) { return m.session == session; });
+        depart(room, model, static_cast<std::size_t>(place - model.members.begin()));
+    }
 }
 
 } // namespace
@@ -123,29 +188,52 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ostringstream log;
     Room room(log);
     Model model;
-    checkRoom(room, model);
+    checkRoom(room, model, log);
     while (!in.empty()) {
-        switch (in.byte() % 6) {
-        case 0:
-        case 1: // joins weigh double, so that the room can fill up
-            join(room, model, in.shortString(12));
+        switch (in.byte() % 8) {
+        case 0: // any bytes as a UID
+            join(room, model, in.shortString(14));
+            break;
+        case 1: // a valid UID from a small set, so the room fills up and UIDs collide
+            join(room, model, "u" + std::to_string(in.byte() % 60));
             break;
         case 2:
             room.joinFailed();
-            expectQueues(room, {});
+            model.line("[!] JOIN ATTEMPT : FAILED");
+            model.count();
             break;
-        case 3: // any body, as a hostile client may send
-            relay(room, model, in.shortString(40));
-            break;
-        case 4: // a well-formed chat packet
-            relay(room, model, encodeBody(in.shortString(130)));
-            break;
-        case 5:
-            depart(room, model, in.byte());
+        case 3: { // any body, as a hostile member may send
+            const std::size_t sender = in.byte();
+            relay(room, model, sender, in.shortString(40));
             break;
         }
-        checkRoom(room, model);
-        log.str("");
+        case 4: { // a line in the sender's own name, with any text
+            const std::size_t sender = in.byte();
+            const std::string text = in.shortString(130);
+            if (!model.members.empty())
+                relay(room, model, sender, encodeBody(model.members[sender % model.members.size()].uid + ": " + text));
+            break;
+        }
+        case 5: { // a line in another member's name
+            const std::size_t sender = in.byte();
+            const std::size_t other = in.byte();
+            if (!model.members.empty())
+                relay(room, model, sender,
+                      encodeBody(model.members[other % model.members.size()].uid + ": " + in.shortString(20)));
+            break;
+        }
+        case 6:
+            if (!model.members.empty())
+                depart(room, model, in.byte() % model.members.size());
+            break;
+        case 7:
+            flush(room, model, in.shortString(8));
+            break;
+        }
+        checkRoom(room, model, log);
     }
+    flush(room, model, std::string(1, '\xFE'));
+    for (const Member& member : model.members)
+        FUZZ_CHECK(member.owed.empty() && member.session->queued() == 0, "bytes left after a full flush");
     return 0;
 }

@@ -1,17 +1,15 @@
 #include "protocol/frame.hpp"
 
-#include <SFML/Network/Packet.hpp>
-
 namespace parlana {
 
 namespace {
 
 void putU32(std::string& out, std::uint32_t value)
 {
-    out.push_back(static_cast<char>((value >> 24) & 0xFF));
-    out.push_back(static_cast<char>((value >> 16) & 0xFF));
-    out.push_back(static_cast<char>((value >> 8) & 0xFF));
-    out.push_back(static_cast<char>(value & 0xFF));
+    const char bytes[kFrameHeaderBytes] = {static_cast<char>((value >> 24) & 0xFF),
+                                           static_cast<char>((value >> 16) & 0xFF),
+                                           static_cast<char>((value >> 8) & 0xFF), static_cast<char>(value & 0xFF)};
+    out.append(bytes, sizeof bytes);
 }
 
 } // namespace
@@ -42,9 +40,7 @@ std::string encodeFrame(const std::string& text)
 {
     std::string frame;
     frame.reserve(2 * kFrameHeaderBytes + text.size());
-    putU32(frame, static_cast<std::uint32_t>(kFrameHeaderBytes + text.size()));
-    putU32(frame, static_cast<std::uint32_t>(text.size()));
-    frame += text;
+    appendFrame(frame, text);
     return frame;
 }
 
@@ -53,13 +49,26 @@ std::string encodeEmptyFrame()
     return encodeSize(0);
 }
 
+void appendFrame(std::string& out, std::string_view text)
+{
+    putU32(out, static_cast<std::uint32_t>(kFrameHeaderBytes + text.size()));
+    putU32(out, static_cast<std::uint32_t>(text.size()));
+    out.append(text);
+}
+
+std::string_view bodyString(std::string_view body)
+{
+    if (body.size() < kFrameHeaderBytes)
+        return {};
+    const std::uint32_t length = decodeSize(body.data());
+    if (length > body.size() - kFrameHeaderBytes)
+        return {};
+    return body.substr(kFrameHeaderBytes, length);
+}
+
 std::string extractString(const std::string& body)
 {
-    sf::Packet packet;
-    packet.append(body.data(), body.size());
-    std::string text;
-    packet >> text;
-    return text;
+    return std::string(bodyString(body));
 }
 
 DecodedFrames decodeFrames(const std::string& bytes)
@@ -89,25 +98,22 @@ void FrameReader::append(const char* data, std::size_t size)
         return;
     compact();
     m_buffer.append(data, size);
+    checkHeader();
 }
 
-bool FrameReader::checkHeader()
+void FrameReader::checkHeader()
 {
-    if (buffered() < kFrameHeaderBytes)
-        return false;
-    if (decodeSize(m_buffer.data() + m_readPos) > kMaxFrameBytes) {
-        m_rejected = true;
-        m_buffer.clear();
-        m_buffer.shrink_to_fit();
-        m_readPos = 0;
-        return false;
-    }
-    return true;
+    if (buffered() < kFrameHeaderBytes || decodeSize(m_buffer.data() + m_readPos) <= kMaxFrameBytes)
+        return;
+    m_rejected = true;
+    m_buffer.clear();
+    m_buffer.shrink_to_fit();
+    m_readPos = 0;
 }
 
-bool FrameReader::hasFrame()
+bool FrameReader::hasFrame() const
 {
-    if (m_rejected || !checkHeader())
+    if (m_rejected || buffered() < kFrameHeaderBytes)
         return false;
     return buffered() - kFrameHeaderBytes >= decodeSize(m_buffer.data() + m_readPos);
 }
@@ -123,6 +129,7 @@ FrameReader::Result FrameReader::next(std::string& body)
         m_buffer.clear();
         m_readPos = 0;
     }
+    checkHeader();
     return Result::Frame;
 }
 

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace parlana {
@@ -33,8 +34,16 @@ std::string encodeFrame(const std::string& text);
 /// The frame of a packet into which nothing was written (body size 0).
 std::string encodeEmptyFrame();
 
+/// Appends the frame of a packet holding `text` to `out`, as `encodeFrame`
+/// would make it, without building it apart first.
+void appendFrame(std::string& out, std::string_view text);
+
 /// The first string of a packet body, read the way the packet class reads it:
 /// a body too short for a length, or whose length runs past its end, gives "".
+/// The view points into `body`.
+std::string_view bodyString(std::string_view body);
+
+/// `bodyString`, copied.
 std::string extractString(const std::string& body);
 
 /// What a byte string holds, frame after frame.
@@ -59,6 +68,8 @@ std::vector<std::string> decodeTexts(const std::string& bytes);
 /// Bytes go in with `append`; whole bodies come out of `next` in arrival
 /// order. Only a frame header announcing more than `kMaxFrameBytes` makes the
 /// stream unusable (`rejected`); a partial frame simply waits for more bytes.
+/// A header is judged as soon as it is whole and next in line, so asking
+/// whether a frame waits changes nothing.
 class FrameReader {
 public:
     enum class Result { Frame, NeedMore, Rejected };
@@ -71,7 +82,7 @@ public:
     Result next(std::string& body);
 
     /// True when a whole frame is waiting, so the caller need not read.
-    bool hasFrame();
+    bool hasFrame() const;
 
     /// True once an oversized frame has been announced.
     bool rejected() const { return m_rejected; }
@@ -81,7 +92,7 @@ public:
 
 private:
     void compact();
-    bool checkHeader();
+    void checkHeader();
 
     std::string m_buffer;
     std::size_t m_readPos = 0;

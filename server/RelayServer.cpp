@@ -1,20 +1,42 @@
 #include "server/RelayServer.hpp"
 
-#include <SFML/Network/TcpSocket.hpp>
-#include <SFML/System/Clock.hpp>
-
-#include <array>
-#include <vector>
+#include <algorithm>
+#include <optional>
 
 namespace parlana {
 
 namespace {
 
-constexpr std::size_t kReadChunk = 16 * 1024;
+// A connection with this much unparsed input is not read again until its
+// packets have been handled; it bounds each connection's input buffer.
+constexpr std::size_t kMaxBufferedInput = 2 * kMaxFrameBytes;
 
-// A client with this much unparsed input is not read again until its
-// packets have been relayed; it bounds each connection's input buffer.
-constexpr std::size_t kMaxBufferedInput = kMaxFrameBytes + kReadChunk;
+// Every frame takes at least its header, so a closed connection's buffered
+// input never holds more packets than this: all of them are relayed.
+constexpr std::size_t kMaxFramesBuffered = kMaxBufferedInput / kFrameHeaderBytes;
+
+// The selector takes a zero time as "no limit"; this is the shortest wait
+// that is not.
+const sf::Time kNoWait = sf::microseconds(1);
+
+// Hands bytes to a non-blocking socket: the count it took, possibly none, or
+// nothing when the connection has failed.
+class SocketWriter {
+public:
+    explicit SocketWriter(sf::TcpSocket& socket) : m_socket(socket) {}
+
+    std::optional<std::size_t> operator()(const char* data, std::size_t size) const
+    {
+        std::size_t sent = 0;
+        const sf::Socket::Status status = m_socket.send(data, size, sent);
+        if (status == sf::Socket::Disconnected || status == sf::Socket::Error)
+            return std::nullopt;
+        return sent;
+    }
+
+private:
+    sf::TcpSocket& m_socket;
+};
 
 } // namespace
 
@@ -39,135 +61,160 @@ void RelayServer::run()
 
 void RelayServer::pass()
 {
-    const sf::Time wait = nextWait();
-    const bool ready = sock_selector.wait(wait);
-    // A newcomer is taken before anyone is served: its client has already
-    // waited out its pause, and in a busy room serving first would leave it in
-    // the backlog behind relay after relay. Ready clients lose nothing: the
-    // selector reports them again at the next pass.
+    // Newcomers are taken first, so none waits in the backlog behind a busy
+    // room; taking one costs no wait, as its join is read only once it is
+    // there. Joins, relays and writes then all happen in the same pass.
+    const bool ready = sock_selector.wait(nextWait());
     if (ready && m_listening && sock_selector.isReady(server))
-        acceptStep();
-    else
-        serveClients();
+        acceptNewcomers();
+    servePending();
+    serveClients();
     flushClients();
 }
 
-sf::Time RelayServer::nextWait()
+sf::Time RelayServer::nextWait() const
 {
-    sf::Time wait = sf::Time::Zero; // no limit
+    if (m_room.broadcasting())
+        return kNoWait;
+    std::optional<sf::Time> wait; // none: no limit
     for (const auto& client : m_room.members()) {
         if (client->inbox().hasFrame())
-            return sf::microseconds(1); // relay what is already here
+            return kNoWait; // relay what is already here
         if (client->queued() > 0)
             wait = sf::microseconds(kFlushRetryMicroseconds);
     }
-    return wait;
-}
-
-void RelayServer::acceptStep()
-{
-    auto socket = std::make_unique<sf::TcpSocket>();
-    if (server.accept(*socket) != sf::Socket::Done)
-        return; // the peer went away before we took it; nothing to keep
-    socket->setBlocking(false);
-    auto newcomer = std::make_unique<Participant>(std::move(socket));
-    std::string uid;
-    if (!readJoin(*newcomer, uid)) {
-        m_room.joinFailed();
-        return;
+    if (!m_pending.empty()) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::microseconds>(m_pending.front().deadline - Clock::now()).count();
+        const sf::Time expiry = std::max(kNoWait, sf::microseconds(static_cast<sf::Int64>(left) + 1));
+        wait = wait ? std::min(*wait, expiry) : expiry;
     }
-    Room::JoinResult result = m_room.join(std::move(newcomer), uid);
-    if (result.refused)
-        result.refused->flush(); // one small packet into an empty buffer; then closed
-    else
-        sock_selector.add(*result.admitted->socket());
+    return wait.value_or(sf::Time::Zero);
 }
 
-bool RelayServer::readJoin(Participant& newcomer, std::string& uid)
+void RelayServer::acceptNewcomers()
 {
-    sf::SocketSelector one;
-    one.add(*newcomer.socket());
-    const sf::Clock clock;
-    const sf::Time limit = sf::seconds(kJoinTimeoutSeconds);
-    std::string body;
-    for (;;) {
-        switch (newcomer.inbox().next(body)) {
-        case FrameReader::Result::Frame:
-            uid = extractString(body);
-            return true;
-        case FrameReader::Result::Rejected:
-            return false;
-        case FrameReader::Result::NeedMore:
-            break;
-        }
-        const sf::Time left = limit - clock.getElapsedTime();
-        if (left <= sf::Time::Zero || !one.wait(left))
-            return false;
-        if (!receiveChunk(newcomer))
-            return false;
+    for (int taken = 0; taken < kMaxAcceptsPerPass; ++taken) {
+        auto socket = std::make_unique<sf::TcpSocket>();
+        if (server.accept(*socket) != sf::Socket::Done)
+            return;
+        if (m_pending.size() >= kMaxPendingJoins)
+            continue; // closed here, unlogged: it never became anybody
+        socket->setBlocking(false);
+        sock_selector.add(*socket);
+        m_pending.push_back({std::move(socket), std::make_unique<Session>(), Clock::now() + kJoinTimeout});
     }
 }
 
-bool RelayServer::receiveChunk(Participant& client)
+void RelayServer::servePending()
 {
-    std::array<char, kReadChunk> buffer;
-    std::size_t received = 0;
-    const sf::Socket::Status status = client.socket()->receive(buffer.data(), buffer.size(), received);
-    if (status == sf::Socket::Done) {
-        client.inbox().append(buffer.data(), received);
+    // Joins are judged as they complete, so a newcomer that sends its UID at
+    // once is admitted while one that pauses is still waited for.
+    const Clock::time_point now = Clock::now();
+    for (std::size_t i = 0; i < m_pending.size();) {
+        if (settleJoin(m_pending[i], now))
+            m_pending.erase(m_pending.begin() + static_cast<std::ptrdiff_t>(i));
+        else
+            ++i;
+    }
+}
+
+bool RelayServer::settleJoin(Newcomer& newcomer, Clock::time_point now)
+{
+    FrameReader& inbox = newcomer.session->inbox();
+    PeerState state = PeerState::Open;
+    if (sock_selector.isReady(*newcomer.socket) && inbox.buffered() < kMaxBufferedInput)
+        state = receiveChunk(*newcomer.socket, inbox);
+    if (inbox.next(m_body) == FrameReader::Result::Frame) {
+        judgeJoin(newcomer);
         return true;
     }
-    return status == sf::Socket::NotReady;
+    if (state == PeerState::Open && !inbox.rejected() && now < newcomer.deadline)
+        return false;
+    sock_selector.remove(*newcomer.socket);
+    m_room.joinFailed();
+    return true;
+}
+
+void RelayServer::judgeJoin(Newcomer& newcomer)
+{
+    Room::JoinResult result = m_room.join(std::move(newcomer.session), extractString(m_body));
+    if (result.admitted) {
+        m_sockets.emplace(result.admitted, std::move(newcomer.socket));
+        return;
+    }
+    sock_selector.remove(*newcomer.socket);
+    // One small packet into an empty buffer, then the connection is closed.
+    result.refused->flush({}, SocketWriter(*newcomer.socket));
 }
 
 void RelayServer::serveClients()
 {
-    // After a departure the index still moves on: the client that slid into
+    // After a departure the index still moves on: the member that slid into
     // the freed place is served on the next pass, when the selector reports
     // it again or its buffered packets make the next wait a short one.
     const auto& clients = m_room.members();
     for (std::size_t i = 0; i < clients.size(); ++i) {
-        Participant& client = *clients[i];
-        const bool readable = sock_selector.isReady(*client.socket());
-        if ((readable || client.inbox().hasFrame()) && !serve(client, readable))
+        Session& client = *clients[i];
+        sf::TcpSocket& socket = socketOf(client);
+        const bool readable = sock_selector.isReady(socket);
+        if ((readable || client.inbox().hasFrame()) && serve(client, socket, readable) == PeerState::Closed)
             depart(client);
     }
 }
 
-bool RelayServer::serve(Participant& client, bool readable)
+RelayServer::PeerState RelayServer::serve(Session& client, sf::TcpSocket& socket, bool readable)
 {
-    bool open = true;
+    PeerState state = PeerState::Open;
     if (readable && client.inbox().buffered() < kMaxBufferedInput)
-        open = receiveChunk(client);
-    // Packets that arrived before a close are still relayed.
-    const int budget = open ? kMaxPacketsPerPass : static_cast<int>(kMaxBufferedInput);
-    std::string body;
-    for (int n = 0; n < budget; ++n) {
-        const auto result = client.inbox().next(body);
+        state = receiveChunk(socket, client.inbox());
+    // Packets that arrived before a close are still relayed, all of them.
+    const std::size_t budget = state == PeerState::Open ? kMaxPacketsPerPass : kMaxFramesBuffered;
+    for (std::size_t n = 0; n < budget; ++n) {
+        const FrameReader::Result result = client.inbox().next(m_body);
         if (result == FrameReader::Result::Rejected)
-            return false;
+            return PeerState::Closed;
         if (result == FrameReader::Result::NeedMore)
             break;
-        m_room.relay(body);
+        m_room.relay(client, m_body);
     }
-    return open;
+    return state;
+}
+
+RelayServer::PeerState RelayServer::receiveChunk(sf::TcpSocket& socket, FrameReader& inbox)
+{
+    std::size_t received = 0;
+    const sf::Socket::Status status = socket.receive(m_readBuffer.data(), m_readBuffer.size(), received);
+    if (status == sf::Socket::Done)
+        inbox.append(m_readBuffer.data(), received);
+    return status == sf::Socket::Done || status == sf::Socket::NotReady ? PeerState::Open : PeerState::Closed;
 }
 
 void RelayServer::flushClients()
 {
-    std::vector<const Participant*> gone;
+    m_gone.clear();
     for (const auto& client : m_room.members()) {
-        if (client->queued() > Participant::kMaxQueuedBytes || client->flush() == Participant::FlushResult::Failed)
-            gone.push_back(client.get());
+        const std::string_view owed = m_room.broadcastFor(*client);
+        if (client->flush(owed, SocketWriter(socketOf(*client))) == Session::FlushResult::Failed)
+            m_gone.push_back(client.get());
     }
-    for (const Participant* client : gone)
-        depart(const_cast<Participant&>(*client));
+    m_room.endPass();
+    // Their departures put the new roster in the next pass's broadcast.
+    for (const Session* client : m_gone)
+        depart(*client);
 }
 
-void RelayServer::depart(Participant& client)
+void RelayServer::depart(const Session& client)
 {
-    sock_selector.remove(*client.socket());
+    const auto entry = m_sockets.find(&client);
+    sock_selector.remove(*entry->second);
+    m_sockets.erase(entry);
     m_room.depart(client);
+}
+
+sf::TcpSocket& RelayServer::socketOf(const Session& client) const
+{
+    return *m_sockets.at(&client);
 }
 
 } // namespace parlana

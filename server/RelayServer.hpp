@@ -4,25 +4,40 @@
 
 #include <SFML/Network/SocketSelector.hpp>
 #include <SFML/Network/TcpListener.hpp>
+#include <SFML/Network/TcpSocket.hpp>
 #include <SFML/System/Time.hpp>
 
+#include <array>
+#include <chrono>
+#include <cstddef>
+#include <memory>
 #include <ostream>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace parlana {
 
-/// The network side of the relay: listens, reads each newcomer's join
-/// packet, reads whole packets from the clients and writes their queues
-/// without ever blocking on a slow reader.
+/// The network side of the relay: listens, waits for newcomers' join packets
+/// without holding anyone else up, reads whole packets from the members and
+/// writes to them without ever blocking on a slow reader. Owns every socket;
+/// the room owns the sessions.
 class RelayServer {
 public:
-    /// Longest wait for a newcomer's whole join packet. The real client sends
-    /// it about three seconds after connecting.
-    static constexpr float kJoinTimeoutSeconds = 5.f;
-    /// Packets relayed from one client in one pass, so a flooding client
+    /// Longest wait for a newcomer's whole join packet, from its connection.
+    /// The real client sends it about three seconds after connecting.
+    static constexpr std::chrono::seconds kJoinTimeout{5};
+    /// Most newcomers waited for at once. Beyond that a connection is closed
+    /// as soon as it is taken, so silent connections cannot use up the
+    /// process's descriptors.
+    static constexpr std::size_t kMaxPendingJoins = 64;
+    /// Connections taken from the listener in one pass, so a flood of
+    /// connections cannot hold up the relay.
+    static constexpr int kMaxAcceptsPerPass = 16;
+    /// Packets relayed from one member in one pass, so a flooding member
     /// cannot starve the others.
-    static constexpr int kMaxPacketsPerPass = 16;
-    /// Wait of the selector while some client still has bytes to take.
+    static constexpr std::size_t kMaxPacketsPerPass = 16;
+    /// Wait of the selector while some member still has bytes to take.
     static constexpr sf::Int32 kFlushRetryMicroseconds = 1000;
 
     /// Log lines go to `log`.
@@ -35,20 +50,47 @@ public:
     [[noreturn]] void run();
 
 private:
+    using Clock = std::chrono::steady_clock;
+
+    /// Bytes taken from a socket in one read.
+    static constexpr std::size_t kReadChunkBytes = 16 * 1024;
+
+    /// Whether a connection may still be read after a step.
+    enum class PeerState { Open, Closed };
+
+    /// A connection whose join packet has not arrived yet.
+    struct Newcomer {
+        std::unique_ptr<sf::TcpSocket> socket;
+        std::unique_ptr<Session> session;
+        Clock::time_point deadline;
+    };
+
     void pass();
-    sf::Time nextWait();
-    void acceptStep();
-    bool readJoin(Participant& newcomer, std::string& uid);
+    sf::Time nextWait() const;
+    void acceptNewcomers();
+    void servePending();
+    bool settleJoin(Newcomer& newcomer, Clock::time_point now);
+    void judgeJoin(Newcomer& newcomer);
     void serveClients();
-    bool serve(Participant& client, bool readable);
-    bool receiveChunk(Participant& client);
+    PeerState serve(Session& client, sf::TcpSocket& socket, bool readable);
+    PeerState receiveChunk(sf::TcpSocket& socket, FrameReader& inbox);
     void flushClients();
-    void depart(Participant& client);
+    void depart(const Session& client);
+    sf::TcpSocket& socketOf(const Session& client) const;
 
     sf::TcpListener server;
     sf::SocketSelector sock_selector;
     Room m_room;
     bool m_listening = false;
+    /// Every member's socket, by its session.
+    std::unordered_map<const Session*, std::unique_ptr<sf::TcpSocket>> m_sockets;
+    /// In order of acceptance, so the first is the first to run out of time.
+    std::vector<Newcomer> m_pending;
+    /// Members whose connection failed in the flush step.
+    std::vector<const Session*> m_gone;
+    /// The packet being handled; its capacity is kept from pass to pass.
+    std::string m_body;
+    std::array<char, kReadChunkBytes> m_readBuffer;
 };
 
 } // namespace parlana

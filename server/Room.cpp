@@ -1,45 +1,57 @@
 #include "server/Room.hpp"
 
 #include "protocol/tokens.hpp"
+#include "protocol/uid.hpp"
 
 #include <algorithm>
 
 namespace parlana {
+
+namespace {
+
+// Bytes the client never types: a line holding one could draw over the rows
+// below it or rewrite its own start.
+bool typable(char c)
+{
+    return c != '\t' && c != '\n' && c != '\r' && c != '\b';
+}
+
+// A line its sender may send: in its own name ("UID: "), then at most the
+// text the client lets one type. Anything else would speak for somebody else,
+// pass for a control packet, or overflow the others' panes.
+bool ownLine(std::string_view text, const std::string& prefix)
+{
+    if (text.size() < prefix.size() || text.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    const std::string_view typed = text.substr(prefix.size());
+    return typed.size() <= kMaxTypedBytes && std::all_of(typed.begin(), typed.end(), typable);
+}
+
+} // namespace
 
 Room::Room(std::ostream& log) : m_log(log), uid_error(kUidErrorToken), uid_limit_reached(kLimitToken)
 {
     rebuildRoster();
 }
 
-Room::JoinResult Room::join(std::unique_ptr<Participant> newcomer, std::string uid)
+Room::JoinResult Room::join(std::unique_ptr<Session> newcomer, const std::string& uid)
 {
-    JoinResult result;
-    // The newcomer counts before it is judged, so the 47th connection is the
-    // one refused. The limit comes first and then empties the UID: a full
-    // server sends only the limit refusal, even for a UID already in use,
-    // and a refused join is logged as a failed one.
+    // The limit comes first: a full room sends only the limit refusal, even
+    // for a UID that is also invalid or in use.
+    if (clients.size() >= MAX_UID_LIMIT)
+        return refuse(std::move(newcomer), uid_limit_reached, "[!] MAX_UID_LIMIT reached : disconnected");
+    if (!isValidUid(uid) || uids_sockets.count(uid + ",") != 0)
+        return refuse(std::move(newcomer), uid_error, "[!] UID NOT VALID : disconnected");
+    logLine("[*] " + uid + " : JOIN");
+    newcomer->m_uid = uid;
+    newcomer->m_linePrefix = uid + ": ";
+    // What was broadcast before the admission is not the newcomer's.
+    newcomer->m_broadcastFrom = m_broadcast.size();
+    uids_sockets[uid + ","] = newcomer.get();
     clients.push_back(std::move(newcomer));
-    if (clients.size() > MAX_UID_LIMIT) {
-        result.refused = refuse(uid_limit_reached, "[!] MAX_UID_LIMIT reached : disconnected");
-        uid.clear();
-    }
-    if (!uid.empty() && uids_sockets.count(uid + ",") != 0) {
-        result.refused = refuse(uid_error, "[!] UID NOT VALID : disconnected");
-        uid.clear();
-    }
-    if (uid.empty()) {
-        logLine("[!] JOIN ATTEMPT : FAILED");
-    } else {
-        logLine("[*] " + uid + " : JOIN");
-        const std::string item = uid + ",";
-        uids_sockets[item] = clients.back().get();
-        m_items.emplace_back(item, clients.back().get());
-        rebuildRoster();
-    }
-    if (!result.refused)
-        result.admitted = clients.back().get();
+    rebuildRoster();
     logCount();
-    return result;
+    return {clients.back().get(), nullptr};
 }
 
 void Room::joinFailed()
@@ -48,49 +60,59 @@ void Room::joinFailed()
     logCount();
 }
 
-std::unique_ptr<Participant> Room::refuse(const std::string& token, const char* line)
+Room::JoinResult Room::refuse(std::unique_ptr<Session> newcomer, const std::string& token, const char* line)
 {
-    std::unique_ptr<Participant> refused = std::move(clients.back());
-    clients.pop_back();
-    refused->queue(encodeFrame(token));
+    newcomer->queue(encodeFrame(token));
     logLine(line);
-    return refused;
+    logLine("[!] JOIN ATTEMPT : FAILED");
+    logCount();
+    return {nullptr, std::move(newcomer)};
 }
 
-void Room::relay(const std::string& body)
+void Room::relay(const Session& sender, std::string_view body)
 {
-    const std::string text = extractString(body);
-    const std::string chatFrame = text.empty() ? std::string() : encodeFrame(text);
-    for (const auto& client : clients) {
-        client->queue(m_rosterFrame);
-        client->queue(chatFrame);
+    const std::string_view text = bodyString(body);
+    if (!text.empty() && !ownLine(text, sender.m_linePrefix)) {
+        // The UID was valid at admission, so it is safe to print.
+        logLine("[!] " + sender.uid() + " : LINE REFUSED");
+        return;
     }
+    m_broadcast += m_rosterFrame;
+    if (!text.empty())
+        appendFrame(m_broadcast, text);
 }
 
-void Room::depart(const Participant& leaver)
+void Room::depart(const Session& leaver)
 {
-    const auto item =
-        std::find_if(m_items.begin(), m_items.end(), [&](const auto& entry) { return entry.second == &leaver; });
-    if (item != m_items.end()) {
-        logLine("[*] " + item->first + " : LEAVE");
-        uids_sockets.erase(item->first);
-        m_items.erase(item);
-        rebuildRoster();
-    }
     const auto place =
         std::find_if(clients.begin(), clients.end(), [&](const auto& client) { return client.get() == &leaver; });
-    if (place != clients.end())
-        clients.erase(place);
-    for (const auto& client : clients)
-        client->queue(m_rosterFrame);
+    if (place == clients.end())
+        return;
+    logLine("[*] " + leaver.uid() + ", : LEAVE");
+    uids_sockets.erase(leaver.uid() + ",");
+    clients.erase(place);
+    rebuildRoster();
+    m_broadcast += m_rosterFrame;
     logCount();
+}
+
+std::string_view Room::broadcastFor(const Session& member) const
+{
+    return std::string_view(m_broadcast).substr(member.m_broadcastFrom);
+}
+
+void Room::endPass()
+{
+    m_broadcast.clear();
+    for (const auto& client : clients)
+        client->m_broadcastFrom = 0;
 }
 
 void Room::rebuildRoster()
 {
     uids = kRosterToken + ",";
-    for (const auto& entry : m_items)
-        uids += entry.first;
+    for (const auto& client : clients)
+        uids += client->uid() + ",";
     m_rosterFrame = encodeFrame(uids);
 }
 

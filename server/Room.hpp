@@ -1,71 +1,90 @@
 #pragma once
 
-#include "server/Participant.hpp"
+#include "server/Session.hpp"
 
 #include <cstddef>
 #include <map>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace parlana {
 
-/// The relay's decisions: who is admitted, what the roster says, who gets
-/// which bytes, and what the console says about it. Knows nothing of
-/// sockets; every outgoing byte is queued on a participant.
+/// The relay's decisions: who is admitted, what the roster says, which lines
+/// go out, and what the console says about it. Knows nothing of sockets.
+///
+/// Every byte a member is sent is also sent to every other member, so the
+/// room builds those bytes once per pass, in one broadcast that each member
+/// is handed from the point at which it was admitted. Only a refusal is
+/// meant for one connection; it is queued on that connection's session.
 class Room {
 public:
-    /// Most connections `clients` may hold after an accept step.
+    /// Most UIDs admitted at once.
     static constexpr std::size_t MAX_UID_LIMIT = 46;
 
-    /// What an accept step did with a newcomer. `admitted` points into
-    /// `members()` (named or nameless); otherwise `refused` holds the
-    /// connection with its one refusal packet queued, to be sent and closed.
+    /// What became of a newcomer's join. `admitted` points into `members()`;
+    /// otherwise `refused` holds the connection with its one refusal packet
+    /// queued, to be sent and closed.
     struct JoinResult {
-        Participant* admitted = nullptr;
-        std::unique_ptr<Participant> refused;
+        Session* admitted = nullptr;
+        std::unique_ptr<Session> refused;
     };
 
     /// Log lines go to `log`, each flushed as soon as it is written.
     explicit Room(std::ostream& log);
 
-    /// The accept step for a newcomer whose join packet carried `uid`
-    /// (empty when the packet held no string).
-    JoinResult join(std::unique_ptr<Participant> newcomer, std::string uid);
+    /// Judges a newcomer whose join packet carried `uid` (empty when the
+    /// packet held no string): refused when the room is full, then when the
+    /// UID is not valid or already admitted; admitted otherwise. Nothing is
+    /// sent to the members: the roster reaches them with the newcomer's
+    /// empty packet.
+    JoinResult join(std::unique_ptr<Session> newcomer, const std::string& uid);
 
-    /// The accept step for a newcomer that never delivered a join packet:
-    /// it is not kept, and the console says so.
+    /// A newcomer that closed, broke its framing or ran out of time before
+    /// its join packet was whole: it is not kept, and the console says so.
     void joinFailed();
 
-    /// Relays one received packet body: the roster to everybody, in order of
-    /// acceptance, each followed by the chat line unless its string is empty.
-    void relay(const std::string& body);
+    /// One packet body received from `sender`, a member. An empty string
+    /// brings the roster to everyone; a line written in the sender's own name
+    /// brings the roster and the line; anything else reaches nobody and is
+    /// logged as refused.
+    void relay(const Session& sender, std::string_view body);
 
-    /// Removes a departed connection: its roster item, its place in
-    /// `clients`, then tells everyone left the new roster.
-    void depart(const Participant& leaver);
+    /// Removes a departed member: its roster item and its session; everyone
+    /// left is sent the new roster.
+    void depart(const Session& leaver);
+
+    /// The bytes of this pass's broadcast that `member` is owed.
+    std::string_view broadcastFor(const Session& member) const;
+
+    /// True while some broadcast bytes wait for `endPass`.
+    bool broadcasting() const { return !m_broadcast.empty(); }
+
+    /// Every member has been handed its share: the next pass starts a new
+    /// broadcast, in the same memory.
+    void endPass();
 
     /// The roster text: header, then each admitted UID with its comma.
     const std::string& roster() const { return uids; }
 
-    /// Every live connection, in order of acceptance.
-    const std::vector<std::unique_ptr<Participant>>& members() const { return clients; }
+    /// Every member, in order of admission.
+    const std::vector<std::unique_ptr<Session>>& members() const { return clients; }
 
 private:
-    std::unique_ptr<Participant> refuse(const std::string& token, const char* logLine);
+    JoinResult refuse(std::unique_ptr<Session> newcomer, const std::string& token, const char* line);
     void rebuildRoster();
     void logCount();
     void logLine(const std::string& line);
 
     std::ostream& m_log;
-    std::vector<std::unique_ptr<Participant>> clients;
-    std::map<std::string, Participant*> uids_sockets;
-    /// Roster items in order of admission, so a departure cuts out exactly
-    /// its own item even when UIDs hold commas or end one another.
-    std::vector<std::pair<std::string, const Participant*>> m_items;
+    std::vector<std::unique_ptr<Session>> clients;
+    /// Roster item (the UID and its comma) to its member.
+    std::map<std::string, const Session*> uids_sockets;
     std::string uids;
     std::string m_rosterFrame;
+    std::string m_broadcast;
     const std::string uid_error;
     const std::string uid_limit_reached;
 };

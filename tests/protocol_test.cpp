@@ -53,6 +53,14 @@ TEST(Frame, ExtractionReadsLikeThePacketClass)
     EXPECT_EQ(extractString(std::string("\0\0", 2)), "");     // too short for a length
     EXPECT_EQ(extractString(encodeSize(10) + "abc"), "");     // length past the end
     EXPECT_EQ(extractString(encodeSize(2) + "abcdef"), "ab"); // trailing bytes ignored
+    for (const std::string& body : {encodeBody("x"), encodeSize(3) + "abc", encodeSize(4) + "abc",
+                                    encodeSize(0xFFFFFFFFu) + "abc", std::string("\0\0\0", 3)}) {
+        sf::Packet packet;
+        packet.append(body.data(), body.size());
+        std::string text;
+        packet >> text;
+        EXPECT_EQ(extractString(body), text);
+    }
 }
 
 TEST(FrameReader, ReassemblesFramesFromAnyChunking)
@@ -114,6 +122,15 @@ TEST(FrameReader, SizeCapRejectsBeforeBuffering)
     over.append(good.data(), good.size());
     EXPECT_EQ(over.next(body), FrameReader::Result::Rejected);
     EXPECT_EQ(over.buffered(), 0u);
+
+    // A header is judged as soon as it is whole and next in line, without
+    // asking for a frame.
+    FrameReader eager;
+    eager.append(huge.data(), 3);
+    EXPECT_FALSE(eager.rejected());
+    eager.append(huge.data() + 3, 1);
+    EXPECT_TRUE(eager.rejected());
+    EXPECT_FALSE(eager.hasFrame());
 }
 
 TEST(Tokens, PrefixTestLooksAtPositionZeroOnly)

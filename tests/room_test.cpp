@@ -1,9 +1,12 @@
 #include "protocol/frame.hpp"
 #include "protocol/tokens.hpp"
+#include "server/Outbox.hpp"
 #include "server/Room.hpp"
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -11,15 +14,34 @@ namespace parlana {
 
 namespace {
 
-/// The strings of the packets queued for a participant, taken off its queue.
-std::vector<std::string> received(Participant& p)
-{
-    return decodeTexts(p.takeQueued());
-}
+/// A connection that takes every byte it is offered.
+struct TakeAll {
+    std::string* into;
+    std::optional<std::size_t> operator()(const char* data, std::size_t size) const
+    {
+        into->append(data, size);
+        return size;
+    }
+};
 
 class RoomTest : public ::testing::Test {
 protected:
-    Participant* join(const std::string& uid) { return room.join(std::make_unique<Participant>(), uid).admitted; }
+    Session* join(const std::string& uid) { return room.join(std::make_unique<Session>(), uid).admitted; }
+
+    /// One flush step in which every member takes everything: the strings
+    /// each member was sent.
+    std::map<const Session*, std::vector<std::string>> flush()
+    {
+        std::map<const Session*, std::vector<std::string>> sent;
+        for (const auto& member : room.members()) {
+            std::string bytes;
+            EXPECT_EQ(member->flush(room.broadcastFor(*member), TakeAll{&bytes}), Session::FlushResult::Flushed);
+            sent[member.get()] = decodeTexts(bytes);
+        }
+        room.endPass();
+        return sent;
+    }
+
     std::vector<std::string> logLines()
     {
         std::vector<std::string> lines;
@@ -29,10 +51,13 @@ protected:
         log.str("");
         return lines;
     }
-    void drainAll()
+
+    /// The one packet queued for a refused connection.
+    static std::vector<std::string> refusal(Session& refused)
     {
-        for (const auto& p : room.members())
-            p->takeQueued();
+        std::string bytes;
+        refused.flush({}, TakeAll{&bytes});
+        return decodeTexts(bytes);
     }
 
     std::ostringstream log;
@@ -43,92 +68,226 @@ protected:
 
 TEST_F(RoomTest, JoinsAreSilentOnTheWireAndBuildTheRoster)
 {
-    Participant* alice = join("alice");
-    Participant* bob = join("bob");
+    Session* alice = join("alice");
+    Session* bob = join("bob");
     ASSERT_TRUE(alice && bob);
     EXPECT_EQ(room.roster(), "$%$uids$%$,alice,bob,");
-    EXPECT_EQ(alice->queued(), 0u);
+    EXPECT_FALSE(room.broadcasting());
+    EXPECT_EQ(flush()[alice], std::vector<std::string>{});
     EXPECT_EQ(logLines(), (std::vector<std::string>{"[*] alice : JOIN", "[*] CONNECTED USERS : 1", "[*] bob : JOIN",
                                                     "[*] CONNECTED USERS : 2"}));
 }
 
-TEST_F(RoomTest, RelayGoesToEveryoneInAcceptanceOrderSenderIncluded)
+TEST_F(RoomTest, OwnLinesAndEmptyPacketsGoToEveryoneInAdmissionOrderSenderIncluded)
 {
-    Participant* alice = join("alice");
-    Participant* nameless = join("");
-    Participant* bob = join("bob");
-    room.relay(encodeBody("bob: hi @alice"));
-    room.relay(encodeBody(""));                // an empty string: roster alone
-    room.relay(std::string());                 // an empty packet: roster alone
-    room.relay(encodeBody("$%$uid_error$%$")); // relayed without a look inside
+    Session* alice = join("alice");
+    Session* bob = join("bob");
+    room.relay(*bob, encodeBody("bob: hi @alice"));
+    room.relay(*bob, encodeBody(""));  // an empty string: roster alone
+    room.relay(*alice, std::string()); // an empty packet: roster alone
+    room.relay(*alice, encodeSize(9)); // a length past the end reads as empty
+    room.relay(*alice, encodeBody("alice: " + std::string(kMaxTypedBytes, '~')) + "trailing bytes ignored");
+    room.relay(*alice, encodeBody("alice: ")); // nothing typed, still in her name
     const std::string roster = "$%$uids$%$,alice,bob,";
-    const std::vector<std::string> expected{roster, "bob: hi @alice", roster, roster, roster, "$%$uid_error$%$"};
-    EXPECT_EQ(received(*alice), expected);
-    EXPECT_EQ(received(*nameless), expected);
-    EXPECT_EQ(received(*bob), expected);
+    const std::vector<std::string> expected{
+        roster, "bob: hi @alice", roster, roster, roster, roster, "alice: " + std::string(kMaxTypedBytes, '~'),
+        roster, "alice: "};
+    const auto sent = flush();
+    EXPECT_EQ(sent.at(alice), expected);
+    EXPECT_EQ(sent.at(bob), expected);
+    EXPECT_EQ(logLines().size(), 4u); // the joins only
 }
 
-TEST_F(RoomTest, RefusalsAndTheLimitCountNamelessConnections)
+TEST_F(RoomTest, LinesNotInTheSendersOwnNameOrNotTypableReachNobody)
+{
+    Session* alice = join("alice");
+    Session* bob = join("bob");
+    logLines();
+    const std::string refused[] = {
+        kUidErrorToken,
+        kLimitToken,
+        kRosterToken + ",ghost,",
+        "bob: I quit",
+        "alic: hi",
+        "alicex: hi",
+        "Alice: hi",
+        "alice:hi",
+        "alice",
+        " alice: hi",
+        "alice: " + std::string(kMaxTypedBytes + 1, '~'),
+        "alice: tab\there",
+        "alice: two\nlines",
+        "alice: back\rto the start",
+        "alice: erase\b",
+    };
+    for (const std::string& line : refused)
+        room.relay(*alice, encodeBody(line));
+    EXPECT_FALSE(room.broadcasting());
+    const auto sent = flush();
+    EXPECT_TRUE(sent.at(alice).empty());
+    EXPECT_TRUE(sent.at(bob).empty());
+    EXPECT_EQ(logLines(), std::vector<std::string>(std::size(refused), "[!] alice : LINE REFUSED"));
+    ASSERT_EQ(room.members().size(), 2u); // the sender stays
+    room.relay(*alice, encodeBody("alice: still here"));
+    EXPECT_EQ(flush().at(bob), (std::vector<std::string>{"$%$uids$%$,alice,bob,", "alice: still here"}));
+}
+
+TEST_F(RoomTest, RefusalsComeInTheOrderLimitValidityDuplicate)
 {
     join("alice");
-    EXPECT_EQ(room.join(std::make_unique<Participant>(), "Alice").admitted != nullptr, true); // case matters
-    for (int i = 0; i < 20; ++i)
-        join("");
+    EXPECT_NE(join("Alice"), nullptr); // case matters
     logLines();
 
-    Room::JoinResult duplicate = room.join(std::make_unique<Participant>(), "alice");
+    Room::JoinResult duplicate = room.join(std::make_unique<Session>(), "alice");
     ASSERT_TRUE(duplicate.refused);
     EXPECT_EQ(duplicate.admitted, nullptr);
-    EXPECT_EQ(received(*duplicate.refused), std::vector<std::string>{kUidErrorToken});
+    EXPECT_EQ(refusal(*duplicate.refused), std::vector<std::string>{kUidErrorToken});
     EXPECT_EQ(logLines(), (std::vector<std::string>{"[!] UID NOT VALID : disconnected", "[!] JOIN ATTEMPT : FAILED",
-                                                    "[*] CONNECTED USERS : 22"}));
+                                                    "[*] CONNECTED USERS : 2"}));
 
-    for (int i = 0; i < 24; ++i)
-        join("");
+    for (const std::string uid : {"", "01234567890", "a,b", "a:b", "$%$uids$%$", "tab\t", "caf\xc3\xa9"}) {
+        Room::JoinResult invalid = room.join(std::make_unique<Session>(), uid);
+        ASSERT_TRUE(invalid.refused) << uid;
+        EXPECT_EQ(refusal(*invalid.refused), std::vector<std::string>{kUidErrorToken}) << uid;
+        EXPECT_EQ(logLines(), (std::vector<std::string>{"[!] UID NOT VALID : disconnected", "[!] JOIN ATTEMPT : FAILED",
+                                                        "[*] CONNECTED USERS : 2"}));
+    }
+
+    for (int i = 2; i < 46; ++i)
+        join("u" + std::to_string(i));
     ASSERT_EQ(room.members().size(), Room::MAX_UID_LIMIT);
     logLines();
-    // Full and a duplicate at once: only the limit refusal goes out.
-    Room::JoinResult full = room.join(std::make_unique<Participant>(), "alice");
-    ASSERT_TRUE(full.refused);
-    EXPECT_EQ(received(*full.refused), std::vector<std::string>{kLimitToken});
-    EXPECT_EQ(logLines(), (std::vector<std::string>{"[!] MAX_UID_LIMIT reached : disconnected",
-                                                    "[!] JOIN ATTEMPT : FAILED", "[*] CONNECTED USERS : 46"}));
+    // Full, and the UID both taken and invalid: only the limit refusal goes out.
+    for (const std::string uid : {"alice", "a,b", "fresh"}) {
+        Room::JoinResult full = room.join(std::make_unique<Session>(), uid);
+        ASSERT_TRUE(full.refused);
+        EXPECT_EQ(refusal(*full.refused), std::vector<std::string>{kLimitToken});
+        EXPECT_EQ(logLines(), (std::vector<std::string>{"[!] MAX_UID_LIMIT reached : disconnected",
+                                                        "[!] JOIN ATTEMPT : FAILED", "[*] CONNECTED USERS : 46"}));
+    }
     EXPECT_EQ(room.members().size(), Room::MAX_UID_LIMIT);
-    EXPECT_EQ(room.roster(), "$%$uids$%$,alice,Alice,");
+    EXPECT_FALSE(room.broadcasting()); // nobody else heard of any of it
 }
 
-TEST_F(RoomTest, DepartureCutsOutExactlyItsOwnItem)
+TEST_F(RoomTest, DepartureCutsOutExactlyItsOwnItemAndTellsTheOthers)
 {
-    Participant* malice = join("malice");
-    Participant* bob = join("bob");
-    Participant* alice = join("alice");
-    Participant* comma = join("x,bob"); // shows as two UIDs, but is one item here
-    Participant* nameless = join("");
+    Session* malice = join("malice");
+    Session* bob = join("bob");
+    Session* alice = join("alice");
     logLines();
 
     room.depart(*alice);
-    EXPECT_EQ(room.roster(), "$%$uids$%$,malice,bob,x,bob,");
+    EXPECT_EQ(room.roster(), "$%$uids$%$,malice,bob,");
     room.depart(*bob);
-    EXPECT_EQ(room.roster(), "$%$uids$%$,malice,x,bob,");
-    room.depart(*nameless);
-    EXPECT_EQ(logLines(), (std::vector<std::string>{"[*] alice, : LEAVE", "[*] CONNECTED USERS : 4", "[*] bob, : LEAVE",
-                                                    "[*] CONNECTED USERS : 3", "[*] CONNECTED USERS : 2"}));
-    // Each departure sent the remaining clients the new roster, and nothing else.
-    EXPECT_EQ(received(*malice), (std::vector<std::string>{"$%$uids$%$,malice,bob,x,bob,", "$%$uids$%$,malice,x,bob,",
-                                                           "$%$uids$%$,malice,x,bob,"}));
-    EXPECT_EQ(received(*comma).size(), 3u);
+    EXPECT_EQ(room.roster(), "$%$uids$%$,malice,");
+    EXPECT_EQ(logLines(), (std::vector<std::string>{"[*] alice, : LEAVE", "[*] CONNECTED USERS : 2", "[*] bob, : LEAVE",
+                                                    "[*] CONNECTED USERS : 1"}));
+    EXPECT_EQ(flush().at(malice), (std::vector<std::string>{"$%$uids$%$,malice,bob,", "$%$uids$%$,malice,"}));
     // The freed UID can join again, at the end of the roster.
     join("bob");
-    EXPECT_EQ(room.roster(), "$%$uids$%$,malice,x,bob,bob,");
+    EXPECT_EQ(room.roster(), "$%$uids$%$,malice,bob,");
 }
 
-TEST_F(RoomTest, FailedJoinKeepsNothing)
+TEST_F(RoomTest, ANewcomerIsHandedOnlyWhatFollowsItsAdmission)
 {
-    join("alice");
-    logLines();
-    room.joinFailed();
-    EXPECT_EQ(room.members().size(), 1u);
-    EXPECT_EQ(logLines(), (std::vector<std::string>{"[!] JOIN ATTEMPT : FAILED", "[*] CONNECTED USERS : 1"}));
+    Session* alice = join("alice");
+    room.relay(*alice, encodeBody("alice: before bob"));
+    Session* bob = join("bob");
+    room.relay(*bob, std::string());
+    const auto sent = flush();
+    EXPECT_EQ(sent.at(alice),
+              (std::vector<std::string>{"$%$uids$%$,alice,", "alice: before bob", "$%$uids$%$,alice,bob,"}));
+    EXPECT_EQ(sent.at(bob), std::vector<std::string>{"$%$uids$%$,alice,bob,"});
+}
+
+TEST(Outbox, BytesComeOutInOrderAcrossTheRingsEdgeAndItsGrowth)
+{
+    Outbox outbox;
+    std::string in;
+    std::string out;
+    const auto put = [&](std::size_t count) {
+        std::string bytes;
+        for (std::size_t i = 0; i < count; ++i)
+            bytes.push_back(static_cast<char>('a' + (in.size() + i) % 23));
+        in += bytes;
+        outbox.append(bytes);
+    };
+    const auto take = [&](std::size_t count) {
+        while (count > 0 && !outbox.empty()) {
+            const std::string_view front = outbox.front();
+            const std::size_t n = std::min(count, front.size());
+            out.append(front.data(), n);
+            outbox.consume(n);
+            count -= n;
+        }
+    };
+    put(3000);
+    take(2500);
+    put(3000); // past the edge of the first ring
+    const std::size_t capacity = outbox.capacity();
+    put(capacity); // grows while its bytes lie in two pieces
+    EXPECT_GT(outbox.capacity(), capacity);
+    take(1234);
+    put(777);
+    take(in.size());
+    EXPECT_EQ(out, in);
+    EXPECT_TRUE(outbox.empty());
+}
+
+TEST(Session, ASlowReaderGetsEveryByteInOrderAndAFastOneCostsNoCopy)
+{
+    // A reader that takes a different amount at every write, often nothing:
+    // what it leaves queues up behind what is older and comes out in order.
+    Session slow;
+    std::string got;
+    std::string offered;
+    std::size_t writes = 0;
+    const auto writer = [&](const char* data, std::size_t size) -> std::optional<std::size_t> {
+        const std::size_t taken = std::min(size, writes++ * 37 % 301 % 250);
+        got.append(data, taken);
+        return taken;
+    };
+    for (int pass = 0; pass < 400; ++pass) {
+        const std::string fresh = encodeFrame("pass " + std::to_string(pass) + std::string(pass % 97, '.'));
+        offered += fresh;
+        ASSERT_NE(slow.flush(fresh, writer), Session::FlushResult::Failed);
+        ASSERT_EQ(got.size() + slow.queued(), offered.size());
+    }
+    while (slow.flush({}, writer) != Session::FlushResult::Flushed) {
+    }
+    EXPECT_EQ(got, offered);
+
+    // With nothing older queued, the bytes go out from where they lie.
+    bool fromPlace = true;
+    const auto takesAll = [&](const char* data, std::size_t size) -> std::optional<std::size_t> {
+        fromPlace = fromPlace && data >= offered.data() && data + size <= offered.data() + offered.size();
+        return size;
+    };
+    EXPECT_EQ(slow.flush(offered, takesAll), Session::FlushResult::Flushed);
+    EXPECT_TRUE(fromPlace);
+}
+
+TEST(Session, AReaderThatFailsOrFallsAMebibyteBehindIsGivenUp)
+{
+    const auto refuses = [](const char*, std::size_t) -> std::optional<std::size_t> { return 0; };
+    const auto broken = [](const char*, std::size_t) -> std::optional<std::size_t> { return std::nullopt; };
+    const std::string chunk(64 * 1024, 'x');
+
+    Session sleeper;
+    std::size_t offered = 0;
+    Session::FlushResult result = Session::FlushResult::Pending;
+    while (result == Session::FlushResult::Pending) {
+        result = sleeper.flush(chunk, refuses);
+        offered += chunk.size();
+    }
+    EXPECT_EQ(result, Session::FlushResult::Failed);
+    EXPECT_GT(offered, Session::kMaxQueuedBytes);
+    EXPECT_LE(offered, Session::kMaxQueuedBytes + chunk.size());
+
+    Session gone;
+    EXPECT_EQ(gone.flush(chunk, broken), Session::FlushResult::Failed);
+    Session idle;
+    EXPECT_EQ(idle.flush({}, broken), Session::FlushResult::Flushed); // nothing to send, nothing tried
 }
 
 } // namespace parlana

@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <vector>
 
 using namespace parlana;
@@ -34,7 +36,7 @@ protected:
         auto peer = std::make_unique<TestPeer>();
         EXPECT_TRUE(peer->connect(port, receiveBuffer));
         peer->join(uid);
-        EXPECT_TRUE(process->waitFor(uid.empty() ? "[!] JOIN ATTEMPT : FAILED" : "[*] " + uid + " : JOIN"));
+        EXPECT_TRUE(process->waitFor("[*] " + uid + " : JOIN"));
         const auto first = peer->next();
         EXPECT_TRUE(first && parlana::beginsWith(*first, parlana::kRosterToken));
         return peer;
@@ -96,20 +98,64 @@ TEST_F(Server, DuplicateUidAndFullServerAreRefusedWithOnePacket)
 
     std::vector<std::unique_ptr<TestPeer>> crowd;
     for (int i = 0; i < 45; ++i)
-        crowd.push_back(joined(i % 2 ? "" : "u" + std::to_string(i))); // nameless ones count too
-    TestPeer late;
-    ASSERT_TRUE(late.connect(port));
-    late.join("latecomer");
-    EXPECT_EQ(late.next(), parlana::kLimitToken);
-    EXPECT_TRUE(late.closedWithin(Millis(3000)));
-    EXPECT_TRUE(process->waitFor("[!] MAX_UID_LIMIT reached : disconnected"));
-    EXPECT_EQ(process->line(), "[!] JOIN ATTEMPT : FAILED");
-    EXPECT_EQ(process->line(), "[*] CONNECTED USERS : 46");
-    // The refusal reached nobody else: alice's next packet is a relay.
-    ASSERT_TRUE(crowd.back()->sendText("z: still here"));
-    EXPECT_EQ(alice->nextChat(), "z: still here");
+        crowd.push_back(joined("u" + std::to_string(i)));
+    // Full: the limit refusal, even for a UID that is also invalid.
+    for (const std::string uid : {"latecomer", "late,comer"}) {
+        TestPeer late;
+        ASSERT_TRUE(late.connect(port));
+        late.join(uid);
+        EXPECT_EQ(late.next(), parlana::kLimitToken);
+        EXPECT_TRUE(late.closedWithin(Millis(3000)));
+        EXPECT_TRUE(process->waitFor("[!] MAX_UID_LIMIT reached : disconnected"));
+        EXPECT_EQ(process->line(), "[!] JOIN ATTEMPT : FAILED");
+        EXPECT_EQ(process->line(), "[*] CONNECTED USERS : 46");
+    }
+    // The refusals reached nobody else: alice's next packets are a relay.
+    while (alice->lastRoster() != crowd.back()->lastRoster())
+        ASSERT_TRUE(alice->next());
+    ASSERT_TRUE(crowd.back()->sendText("u44: still here"));
+    EXPECT_EQ(alice->next(), crowd.back()->lastRoster());
+    EXPECT_EQ(alice->next(), "u44: still here");
 }
 
+TEST_F(Server, EveryInvalidUidIsRefusedLikeADuplicate)
+{
+    auto alice = joined("alice");
+    for (const auto& [kind, bytes] : invalidJoins()) {
+        TestPeer newcomer;
+        ASSERT_TRUE(newcomer.connect(port));
+        ASSERT_TRUE(newcomer.sendRaw(bytes));
+        EXPECT_EQ(newcomer.next(), parlana::kUidErrorToken) << kind;
+        EXPECT_TRUE(newcomer.closedWithin(Millis(3000))) << kind;
+        EXPECT_TRUE(process->waitFor("[!] UID NOT VALID : disconnected")) << kind;
+        EXPECT_EQ(process->line(), "[!] JOIN ATTEMPT : FAILED") << kind;
+        EXPECT_EQ(process->line(), "[*] CONNECTED USERS : 1") << kind;
+    }
+    // None of it reached alice: her next packets answer her own line.
+    ASSERT_TRUE(alice->sendText("alice: after them"));
+    EXPECT_EQ(alice->next(), "$%$uids$%$,alice,");
+    EXPECT_EQ(alice->next(), "alice: after them");
+}
+
+TEST_F(Server, RefusedLinesReachNobodyAndTheSendersNextLineIsRelayed)
+{
+    auto alice = joined("alice");
+    auto bob = joined("bob");
+    ASSERT_EQ(alice->next(), "$%$uids$%$,alice,bob,"); // bob's empty packet, relayed
+    int n = 0;
+    for (const std::string& line : refusedLines("alice", "bob")) {
+        const std::string valid = "alice: valid " + std::to_string(n++);
+        ASSERT_TRUE(alice->sendText(line));
+        ASSERT_TRUE(alice->sendText(valid));
+        EXPECT_TRUE(process->waitFor("[!] alice : LINE REFUSED")) << line;
+        // No roster and no line for the refused one: the next packets are
+        // the valid line's.
+        for (TestPeer* peer : {alice.get(), bob.get()}) {
+            EXPECT_EQ(peer->next(), "$%$uids$%$,alice,bob,") << line;
+            EXPECT_EQ(peer->next(), valid) << line;
+        }
+    }
+}
 TEST_F(Server, DeparturesUpdateTheRosterAndTheConsole)
 {
     auto malice = joined("malice");
@@ -159,6 +205,77 @@ TEST_F(Server, SilentNewcomerIsDroppedAfterTheJoinTimeout)
     auto bob = joined("bob");
     ASSERT_TRUE(alice->sendText("alice: still fine"));
     EXPECT_EQ(bob->nextChat(), "alice: still fine");
+}
+
+TEST_F(Server, LinesKeepFlowingWhileNewcomersArePending)
+{
+    auto alice = joined("alice");
+    auto bob = joined("bob");
+    ASSERT_TRUE(alice->next()); // bob's join roster
+    std::vector<std::unique_ptr<TestPeer>> silent;
+    for (int i = 0; i < 3; ++i)
+        silent.push_back(silentNewcomer(port));
+    TestPeer pausing; // as the real client does: three seconds before its join
+    ASSERT_TRUE(pausing.connect(port));
+    // Each line must arrive long before any newcomer's time is up; a server
+    // that waited for a join would hold it for seconds.
+    for (int i = 0; i < 30; ++i) {
+        const std::string line = "alice: " + std::to_string(i);
+        ASSERT_TRUE(alice->sendText(line));
+        ASSERT_EQ(bob->nextChat(Millis(1000)), line);
+        std::this_thread::sleep_for(Millis(100));
+    }
+    pausing.join("pausing");
+    EXPECT_TRUE(process->waitFor("[*] pausing : JOIN"));
+    EXPECT_EQ(pausing.next(), "$%$uids$%$,alice,bob,pausing,");
+}
+
+TEST_F(Server, ANewcomerThatJoinsAtOnceIsAdmittedWhileAnEarlierOnePauses)
+{
+    auto alice = joined("alice");
+    TestPeer slow;
+    ASSERT_TRUE(slow.connect(port));
+    TestPeer quick;
+    ASSERT_TRUE(quick.connect(port));
+    quick.join("quick");
+    EXPECT_TRUE(process->waitFor("[*] quick : JOIN", Millis(2500)));
+    EXPECT_EQ(quick.next(), "$%$uids$%$,alice,quick,");
+    // Admission follows the order in which joins complete.
+    slow.join("slow");
+    EXPECT_TRUE(process->waitFor("[*] slow : JOIN"));
+    EXPECT_EQ(slow.next(), "$%$uids$%$,alice,quick,slow,");
+}
+
+TEST_F(Server, PendingJoinsAreBoundedAndTheSurplusIsClosedUnlogged)
+{
+    auto alice = joined("alice");
+    ASSERT_EQ(process->line(), "[*] CONNECTED USERS : 1");
+    const int baseFds = process->openFds();
+    constexpr int kHeld = 64;
+    constexpr int kSurplus = 16;
+    std::vector<std::unique_ptr<TestPeer>> silent;
+    for (int i = 0; i < kHeld + kSurplus; ++i) {
+        silent.push_back(silentNewcomer(port));
+        ASSERT_TRUE(silent.back());
+    }
+    // Connections are taken in the order they were made: the last ones are
+    // beyond the bound.
+    for (int i = kHeld; i < kHeld + kSurplus; ++i)
+        EXPECT_TRUE(silent[static_cast<std::size_t>(i)]->closedWithin(Millis(2000))) << "surplus connection " << i;
+    EXPECT_LE(process->openFds(), baseFds + kHeld);
+    int stillOpen = 0;
+    for (int i = 0; i < kHeld; ++i)
+        stillOpen += silent[static_cast<std::size_t>(i)]->closedWithin(Millis(0)) ? 0 : 1;
+    EXPECT_EQ(stillOpen, kHeld);
+    // Each held one fails when its time is up; the surplus left no line.
+    for (int i = 0; i < kHeld; ++i) {
+        ASSERT_EQ(process->line(Millis(10000)), "[!] JOIN ATTEMPT : FAILED") << i;
+        ASSERT_EQ(process->line(), "[*] CONNECTED USERS : 1") << i;
+    }
+    EXPECT_EQ(process->line(Millis(500)), std::nullopt);
+    ASSERT_TRUE(alice->sendText("alice: all quiet"));
+    EXPECT_EQ(alice->nextChat(), "alice: all quiet");
+    EXPECT_EQ(process->openFds(), baseFds);
 }
 
 TEST_F(Server, HostileSendersLeaveAndOthersKeepEveryLine)

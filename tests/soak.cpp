@@ -3,8 +3,9 @@
 // Two well-behaved clients chat throughout (on their own thread) while the
 // main thread injects one misbehaving connection pattern after another.
 // After each injection: both chatters have received every line of both,
-// whole and in order; the server is alive; its resident memory grew by less
-// than 64 MiB; its open descriptors are back to what they were.
+// whole and in order, and no line in their name nor any control packet from
+// anyone else; the server is alive; its resident memory grew by less than
+// 64 MiB; its open descriptors are back to what they were.
 //
 // The server binary is the one built beside this program.
 //
@@ -180,6 +181,9 @@ private:
     {
         if (parlana::beginsWith(text, parlana::kRosterToken))
             return;
+        // No member may make anyone see a refusal.
+        if (parlana::beginsWith(text, "$%$") && m_fault.empty())
+            m_fault = reader.uid + " got a control packet '" + text + "'";
         for (const auto& sender : m_peers) {
             const std::string prefix = sender.uid + ": ";
             if (text.compare(0, prefix.size(), prefix) != 0)
@@ -268,6 +272,14 @@ std::vector<Injection> injections(int scale)
              chatters.burst(4000);
              sleepMs(50);
              midSend->reset();
+         }},
+        {"forged, control, overlong and untypable lines",
+         [](unsigned short port, Chatters&, ServerProcess&) {
+             auto forger = joinedPeer(port, "forger");
+             for (const std::string& line : refusedLines("forger", "anna"))
+                 forger->sendText(line);
+             forger->sendText("forger: done");
+             forger->nextChat(); // its own valid line back: the refused ones went before it
          }},
         {"half-close",
          [](unsigned short port, Chatters&, ServerProcess&) {

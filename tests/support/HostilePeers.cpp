@@ -1,6 +1,7 @@
 #include "tests/support/HostilePeers.hpp"
 
 #include "protocol/frame.hpp"
+#include "protocol/tokens.hpp"
 
 #include <thread>
 
@@ -44,6 +45,42 @@ std::unique_ptr<TestPeer> silentNewcomer(unsigned short port)
 {
     auto peer = std::make_unique<TestPeer>();
     return peer->connect(port) ? std::move(peer) : nullptr;
+}
+
+std::vector<std::pair<std::string, std::string>> invalidJoins()
+{
+    const auto join = [](const std::string& uid) { return encodeFrame(uid) + encodeEmptyFrame(); };
+    return {
+        {"empty string", join("")},
+        {"packet holding nothing", encodeEmptyFrame() + encodeEmptyFrame()},
+        {"string longer than its packet", encodeSize(8) + encodeSize(20) + "abcd" + encodeEmptyFrame()},
+        {"11 bytes", join("abcdefghijk")},
+        {"comma", join("ann,bob")},
+        {"colon", join("bob:")},
+        {"line feed", join("a\nb")},
+        {"control byte", join(std::string("a\x01", 2))},
+        {"byte above 0x7E", join("caf\xc3\xa9")},
+        {"roster token", join(kRosterToken)},
+        {"control prefix", join("$%$x")},
+    };
+}
+
+std::vector<std::string> refusedLines(const std::string& uid, const std::string& other)
+{
+    const std::string own = uid + ": ";
+    return {
+        kUidErrorToken,
+        kLimitToken,
+        kRosterToken + ",ghost,",
+        other + ": I quit",
+        uid + ":no space",
+        "nobody at all",
+        own + std::string(kMaxTypedBytes + 1, 'x'),
+        own + "tab\there",
+        own + "line\nfeed",
+        own + "carriage\rreturn",
+        own + "back\bspace",
+    };
 }
 
 } // namespace parlana::test

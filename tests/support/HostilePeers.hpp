@@ -4,6 +4,8 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace parlana::test {
 
@@ -30,5 +32,14 @@ bool halfClose(TestPeer& peer, const std::string& lastLine);
 
 /// A connection to `port` that never sends its join packet.
 std::unique_ptr<TestPeer> silentNewcomer(unsigned short port);
+
+/// Every kind of join the server must refuse as not valid, each named, as the
+/// bytes a client would send: the join packet, then the empty packet.
+std::vector<std::pair<std::string, std::string>> invalidJoins();
+
+/// Every kind of line the server must relay to nobody when `uid` sends it:
+/// control tokens, lines in `other`'s name or in no name, and lines with
+/// more or other than the client lets one type.
+std::vector<std::string> refusedLines(const std::string& uid, const std::string& other);
 
 } // namespace parlana::test

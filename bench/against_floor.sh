@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# Measures the relay server against the minimal relay (the "floor") in one
+# sitting: each scenario runs RUNS times on each, alternating floor and
+# server, one fresh process and one fresh port per run; prints every run,
+# then the medians and the server/floor ratio of each figure.
+#
+#   bench/against_floor.sh FLOOR_BINARY [RUNS [SCENARIO...]]
+#
+# RUNS defaults to 3; the scenarios (default all) are saturation, 500/s,
+# 200/s+newcomers (46 members: every newcomer is refused as the room is
+# full), 200/s+joins (45 members: every newcomer is admitted, then leaves)
+# and 200/s+silent. Under each run of a scenario with visitors, loadgen's
+# account of them. Build first: cmake --build build --target
+# server loadgen. The machine is shared: every run waits (up to 10 minutes)
+# for a second in which the machine is at least 95 % idle, and the "other %"
+# column (CPU used by everything but the relay and loadgen during the run, in
+# % of one core) shows which runs were disturbed all the same.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+floor=${1:?usage: bench/against_floor.sh FLOOR_BINARY [RUNS [SCENARIO...]]}
+runs=${2:-3}
+shift $(($# < 2 ? $# : 2))
+wanted=("$@")
+loadgen=$root/build/bench/loadgen
+server=$root/build/server/server
+port=$((20000 + RANDOM % 20000))
+
+scenarios=(
+  "saturation|--clients 46 --duration 5 --window 4"
+  "500/s|--clients 46 --duration 10 --rate 500"
+  "200/s+newcomers|--clients 46 --duration 10 --rate 200 --newcomer-every 100"
+  "200/s+joins|--clients 45 --duration 10 --rate 200 --newcomer-every 100"
+  "200/s+silent|--clients 46 --duration 10 --rate 200 --silent-every 50"
+)
+
+# Waits for a second in which the machine was at least 95 % idle.
+wait_quiet() {
+  local tries=600 a b
+  while ((tries-- > 0)); do
+    a=($(head -1 /proc/stat))
+    sleep 1
+    b=($(head -1 /proc/stat))
+    local idle=$(((b[4] + b[5]) - (a[4] + a[5])))
+    local total=0 i
+    for i in 1 2 3 4 5 6 7 8; do total=$((total + b[i] - a[i])); done
+    ((total > 0 && idle * 100 >= total * 95)) && return 0
+  done
+  echo "(the machine never got quiet; running anyway)" >&2
+}
+
+# One run on a port of its own: prints "relays p50 p99 max rest other result"
+# from loadgen's report, and keeps the report in $report.
+run_one() {
+  local which=$1 port=$2 args=$3 pid out
+  if [[ $which == floor ]]; then
+    "$floor" "$port" -b >/dev/null &
+  else
+    "$server" "$port" >/dev/null &
+  fi
+  pid=$!
+  sleep 0.3
+  # shellcheck disable=SC2086
+  out=$("$loadgen" --port "$port" --server-pid "$pid" $args)
+  kill "$pid"
+  wait "$pid" 2>/dev/null
+  echo "$out" >"$report"
+  awk '
+    /^relays\/s/ { relays = $2 }
+    /^latency/   { p50 = $3; p99 = $6; max = $9 }
+    /^cpu/       { other = $NF }
+    /^server VmRSS/ { n = split($0, parts, "("); rest = parts[n]; sub(/ KiB.*/, "", rest) }
+    /^result/    { result = $2 }
+    END { printf "%s %s %s %s %s %s %s\n", relays, p50, p99, max, rest, other, result }' <<<"$out"
+}
+
+echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg)"
+printf '%-16s %-6s %3s %10s %9s %9s %9s %13s %7s %s\n' scenario relay run "relays/s" "p50 us" "p99 us" \
+  "max us" "rest KiB/mbr" "other %" result
+results=$(mktemp)
+report=$(mktemp)
+for scenario in "${scenarios[@]}"; do
+  name=${scenario%%|*}
+  args=${scenario#*|}
+  if ((${#wanted[@]} > 0)) && [[ ! " ${wanted[*]} " == *" $name "* ]]; then
+    continue
+  fi
+  for ((i = 1; i <= runs; i++)); do
+    for which in floor server; do
+      port=$((port + 1))
+      wait_quiet
+      read -r relays p50 p99 max rest other result < <(run_one "$which" "$port" "$args")
+      printf '%-16s %-6s %3d %10s %9s %9s %9s %13s %7s %s\n' "$name" "$which" "$i" "$relays" "$p50" "$p99" \
+        "$max" "$rest" "$other" "$result"
+      grep -E '^(newcomers|silent|visitors) ' "$report" | sed 's/^/    /'
+      echo "$name $which $relays $p99 $rest" >>"$results"
+    done
+  done
+done
+echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo
+echo "medians (server/floor):"
+awk '
+  function median(list,   n, a, i, j, t) {
+    n = split(list, a, " ")
+    for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (a[j] + 0 < a[i] + 0) { t = a[i]; a[i] = a[j]; a[j] = t }
+    return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
+  }
+  { key = $1; if (!(key in seen)) { order[++n] = key; seen[key] = 1 }
+    r[key, $2] = r[key, $2] " " $3; p[key, $2] = p[key, $2] " " $4; m[key, $2] = m[key, $2] " " $5 }
+  END {
+    for (k = 1; k <= n; k++) {
+      key = order[k]
+      fr = median(r[key, "floor"]); sr = median(r[key, "server"])
+      fp = median(p[key, "floor"]); sp = median(p[key, "server"])
+      printf "%-16s relays/s %8.0f / %8.0f (%.2f)   p99 %7.1f / %7.1f us   rest %5.1f / %5.1f KiB per member\n",
+        key, sr, fr, (fr > 0 ? sr / fr : 0), sp, fp, median(m[key, "server"]), median(m[key, "floor"])
+    }
+  }' "$results"
+rm -f "$results" "$report"

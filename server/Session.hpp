@@ -1,0 +1,98 @@
+#pragma once
+
+#include "protocol/frame.hpp"
+#include "server/Outbox.hpp"
+
+#include <algorithm>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace parlana {
+
+class Room;
+
+/// One connection as the room sees it, without its socket: the bytes it has
+/// sent that do not yet make a whole packet, the bytes it has not yet taken,
+/// and, once admitted, its UID.
+class Session {
+public:
+    /// Past this many queued outbound bytes a connection that does not read
+    /// is dropped rather than letting it hold the server's memory.
+    static constexpr std::size_t kMaxQueuedBytes = 1024 * 1024;
+
+    enum class FlushResult { Flushed, Pending, Failed };
+
+    /// Incoming bytes, reassembled into packets.
+    FrameReader& inbox() { return m_inbox; }
+    const FrameReader& inbox() const { return m_inbox; }
+
+    /// The admitted UID; empty while the join is pending.
+    const std::string& uid() const { return m_uid; }
+
+    /// Puts bytes meant for this connection alone behind what it still owes.
+    void queue(std::string_view bytes) { m_outbox.append(bytes); }
+
+    /// Outbound bytes not yet taken by the connection.
+    std::size_t queued() const { return m_outbox.size(); }
+
+    /// Hands the connection what it still owes, then `fresh`, through
+    /// `write(data, size)`, which returns the bytes taken (possibly fewer, or
+    /// none) or nothing when the connection has failed. `fresh` is sent from
+    /// where it lies as long as nothing older waits; only what the connection
+    /// does not take is copied. Failed also when more than `kMaxQueuedBytes`
+    /// are left.
+    template <typename Write>
+    FlushResult flush(std::string_view fresh, Write&& write);
+
+private:
+    friend class Room;
+
+    /// Writes the front of the outbox until it is empty or the connection
+    /// stops taking bytes; false when the connection failed.
+    template <typename Write>
+    bool drain(Write& write);
+
+    FrameReader m_inbox;
+    Outbox m_outbox;
+    std::string m_uid;
+    /// "UID: ", the start of every line this member may send.
+    std::string m_linePrefix;
+    /// Where this member's share of the room's current broadcast begins.
+    std::size_t m_broadcastFrom = 0;
+};
+
+template <typename Write>
+bool Session::drain(Write& write)
+{
+    while (!m_outbox.empty()) {
+        const std::string_view front = m_outbox.front();
+        const std::optional<std::size_t> taken = write(front.data(), front.size());
+        if (!taken)
+            return false;
+        m_outbox.consume(*taken);
+        if (*taken < front.size())
+            break;
+    }
+    return true;
+}
+
+template <typename Write>
+Session::FlushResult Session::flush(std::string_view fresh, Write&& write)
+{
+    if (!drain(write))
+        return FlushResult::Failed;
+    if (m_outbox.empty() && !fresh.empty()) {
+        const std::optional<std::size_t> taken = write(fresh.data(), fresh.size());
+        if (!taken)
+            return FlushResult::Failed;
+        fresh.remove_prefix(std::min(*taken, fresh.size()));
+    }
+    m_outbox.append(fresh);
+    if (m_outbox.size() > kMaxQueuedBytes)
+        return FlushResult::Failed;
+    return m_outbox.empty() ? FlushResult::Flushed : FlushResult::Pending;
+}
+
+} // namespace parlana
