@@ -21,7 +21,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_x11 import (  # noqa: E402
-    EMPTY_FRAME, CheckRun, Failure, command_line, dominant_colour, free_port, frame, is_lit,
+    EMPTY_FRAME, CheckRun, Failure, Listener, command_line, dominant_colour, free_port, frame, is_lit,
     screenshot, start_client, start_xvfb, type_line, wait_for)
 
 RED = (255, 0, 0)
@@ -36,20 +36,11 @@ def region(image, box):
     return image.region(*box)
 
 
-class ScriptedServer:
+class ScriptedServer(Listener):
     """Listens on a free loopback port; each client is scripted by the test."""
 
-    def __init__(self):
-        self.listener = socket.socket()
-        self.listener.bind(("127.0.0.1", 0))
-        self.listener.listen(4)
-        self.port = self.listener.getsockname()[1]
-
     def accept(self, timeout):
-        self.listener.settimeout(timeout)
-        conn, _ = self.listener.accept()
-        conn.settimeout(timeout)
-        return conn
+        return self.accept_connection(timeout)
 
     def nothing_arrives(self, seconds):
         self.listener.settimeout(seconds)
@@ -59,9 +50,6 @@ class ScriptedServer:
             return True
         conn.close()
         return False
-
-    def close(self):
-        self.listener.close()
 
 
 def read_exactly(conn, count):

@@ -22,7 +22,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_x11 import (  # noqa: E402
-    CheckRun, Failure, command_line, frame, screenshot, start_client, start_xvfb, wait_for)
+    CheckRun, Failure, Listener, command_line, frame, screenshot, start_client, start_xvfb, wait_for)
 
 CLOCK_BAND = (380, 20, 640, 52)  # the status bar's clock, redrawn every frame
 MAX_GROWTH_KIB = 64 * 1024
@@ -38,19 +38,11 @@ def resident_kib(pid):
     raise Failure("no VmRSS for %d" % pid)
 
 
-class HostileServer:
+class HostileServer(Listener):
     """Listens on a free loopback port and takes one client at a time."""
 
-    def __init__(self):
-        self.listener = socket.socket()
-        self.listener.bind(("127.0.0.1", 0))
-        self.listener.listen(4)
-        self.port = self.listener.getsockname()[1]
-
     def accept(self, timeout):
-        self.listener.settimeout(timeout)
-        conn, _ = self.listener.accept()
-        conn.settimeout(timeout)
+        conn = self.accept_connection(timeout)
         data = b""
         # The join packet and the empty packet the client sends after its pause.
         while len(data) < 4 or len(data) < 8 + struct.unpack(">I", data[:4])[0]:
@@ -59,9 +51,6 @@ class HostileServer:
                 raise Failure("the client closed before joining")
             data += chunk
         return conn
-
-    def close(self):
-        self.listener.close()
 
 
 class Run(CheckRun):

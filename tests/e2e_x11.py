@@ -202,6 +202,27 @@ class Peer:
         self.sock.close()
 
 
+class Listener:
+    """A listening socket on a free loopback port, standing in for a server
+    whose every move a test scripts."""
+
+    def __init__(self):
+        self.listener = socket.socket()
+        self.listener.bind(("127.0.0.1", 0))
+        self.listener.listen(4)
+        self.port = self.listener.getsockname()[1]
+
+    def accept_connection(self, timeout):
+        """The next connection, its reads and writes bounded by `timeout`."""
+        self.listener.settimeout(timeout)
+        conn, _ = self.listener.accept()
+        conn.settimeout(timeout)
+        return conn
+
+    def close(self):
+        self.listener.close()
+
+
 # --- windows ------------------------------------------------------------------
 
 def client_windows(display, program="client"):
