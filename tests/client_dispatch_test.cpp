@@ -1,4 +1,5 @@
 #include "client/Dispatch.hpp"
+#include "tests/support/RecordingPanels.hpp"
 
 #include <gtest/gtest.h>
 
@@ -8,16 +9,8 @@
 namespace parlana {
 namespace {
 
-struct FakePane {
-    void insert_msg(std::string line) { lines.push_back(std::move(line)); }
-    std::vector<std::string> lines;
-};
-
-struct FakeRoster {
-    void refresh() { uids.clear(); }
-    void getUIDS(std::string uid) { uids.push_back(std::move(uid)); }
-    std::vector<std::string> uids;
-};
+using FakePane = test::RecordingPane;
+using FakeRoster = test::RecordingRoster;
 
 class DispatchTest : public ::testing::Test {
 protected:

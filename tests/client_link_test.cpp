@@ -4,6 +4,7 @@
 #include "client/ServerLink.hpp"
 
 #include "protocol/frame.hpp"
+#include "tests/support/RecordingPanels.hpp"
 #include "tests/support/TestPeer.hpp"
 
 #include <SFML/Network/TcpListener.hpp>
@@ -39,16 +40,8 @@ struct FarEnd : sf::TcpSocket {
     }
 };
 
-struct RecordingPane {
-    void insert_msg(std::string line) { lines.push_back(std::move(line)); }
-    std::vector<std::string> lines;
-};
-
-struct RecordingRoster {
-    void refresh() { uids.clear(); }
-    void getUIDS(std::string uid) { uids.push_back(std::move(uid)); }
-    std::vector<std::string> uids;
-};
+using test::RecordingPane;
+using test::RecordingRoster;
 
 /// A connected loopback pair: `near` is the client's non-blocking socket,
 /// `far` the server's end.
