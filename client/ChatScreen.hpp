@@ -10,6 +10,7 @@
 #include <SFML/Graphics/RenderWindow.hpp>
 #include <SFML/Graphics/Text.hpp>
 
+#include <ctime>
 #include <string>
 
 namespace parlana {
@@ -35,30 +36,39 @@ struct ChatScreen {
     /// 70 pixels right of the input box's prompt, where the typed line shows.
     void placeTypedLine(sf::Text& gui_msg, const sf::Font& font) const;
 
-    /// One frame of the chat screen. `takePacket()` handles at most one packet
-    /// from the server; `handleEvents()` the window's pending events. While
-    /// `state.connected` is false the status bar shows its not-connected
-    /// notice. The frame is drawn but not displayed.
-    template <class TakePacket, class HandleEvents>
-    void frame(sf::RenderWindow& window, ClientState& state, Cursor& caret, const std::string& uid,
-               TakePacket&& takePacket, HandleEvents&& handleEvents, ColourStep step = ColourStep::WhenDue)
+    /// One frame of the chat screen, always drawn (not displayed): `update`,
+    /// then `handleEvents()` for the window's pending events, then `draw`.
+    template <class TakePackets, class HandleEvents>
+    void frame(sf::RenderWindow& window, ClientState& state, Cursor& caret, const std::string& uid, bool admitted,
+               TakePackets&& takePackets, HandleEvents&& handleEvents, ColourStep step = ColourStep::WhenDue)
     {
-        update(state, caret, uid, takePacket, step);
+        update(state, caret, uid, admitted, takePackets, step);
         handleEvents();
         draw(window, caret, state.gui_msg);
     }
 
     /// The frame's work before its events and its draw: the clock, the
-    /// roster header, the typed line and caret, the status bar, at most one
-    /// packet, the input counter and the pane's colours and mentions.
-    template <class TakePacket>
-    void update(ClientState& state, Cursor& caret, const std::string& uid, TakePacket&& takePacket,
+    /// roster header, the typed line and caret, the status bar (the UID
+    /// while `admitted`, else its not-connected notice), the packets that
+    /// `takePackets()` hands to the panels, the input counter and the pane's
+    /// colours and mentions. True when a step of the colour cycle recoloured
+    /// a line.
+    template <class TakePackets>
+    bool update(ClientState& state, Cursor& caret, const std::string& uid, bool admitted, TakePackets&& takePackets,
                 ColourStep step = ColourStep::WhenDue)
     {
-        beforePacket(state, caret, uid);
-        takePacket();
-        afterPacket(state, step);
+        beforePackets(state, caret, uid, admitted);
+        takePackets();
+        return afterPackets(state, step);
     }
+
+    /// Clears the window and draws every panel, the caret first.
+    void draw(sf::RenderWindow& window, Cursor& caret, const sf::Text& gui_msg);
+
+    /// True when a draw now would differ from the last one for the passing
+    /// of time alone: the clock's second, the caret's blink, or lines still
+    /// scrolling in.
+    bool timeChangedScreen(const Cursor& caret) const;
 
     StatusBar bar;
     Chat_UID roster;
@@ -66,9 +76,11 @@ struct ChatScreen {
     Chat_RECV pane;
 
 private:
-    void beforePacket(ClientState& state, Cursor& caret, const std::string& uid);
-    void afterPacket(ClientState& state, ColourStep step);
-    void draw(sf::RenderWindow& window, Cursor& caret, const sf::Text& gui_msg);
+    void beforePackets(ClientState& state, Cursor& caret, const std::string& uid, bool admitted);
+    bool afterPackets(ClientState& state, ColourStep step);
+
+    std::time_t m_drawnSecond = 0;
+    bool m_caretDrawn = false;
 };
 
 } // namespace parlana

@@ -4,17 +4,6 @@
 
 namespace parlana {
 
-PacketKind classify_packet(const std::string& text)
-{
-    if (beginsWith(text, kRosterToken))
-        return PacketKind::Roster;
-    if (beginsWith(text, kUidErrorToken))
-        return PacketKind::UidRefused;
-    if (beginsWith(text, kLimitToken))
-        return PacketKind::ServerFull;
-    return PacketKind::ChatLine;
-}
-
 std::vector<std::string> split_roster(const std::string& text)
 {
     // getline gives exactly the pieces wanted: none after a final comma,

@@ -1,94 +1,216 @@
 #include "client/ServerLink.hpp"
 
 #include <array>
+#include <utility>
 
 namespace parlana {
 
 namespace {
-// Chat packets are at most a few hundred bytes; one read of this size holds
-// many of them, and the reader never keeps more than one capped frame besides.
-constexpr std::size_t kReadChunk = 4096;
 
-bool gone(sf::Socket::Status status)
-{
-    return status == sf::Socket::Disconnected || status == sf::Socket::Error;
-}
+// A frame takes every packet that has arrived; the input is read until the
+// socket has nothing more or this much waits unparsed.
+constexpr std::size_t kMaxBufferedInput = 4 * kMaxFrameBytes;
+constexpr std::size_t kReadChunk = 16 * 1024;
+
 } // namespace
 
-ServerLink::ServerLink(sf::TcpSocket& socket) : m_socket(socket) {}
+ServerLink::ServerLink(std::string uid, std::string address, unsigned short port,
+                       std::unique_ptr<Transport> transport)
+    : m_uid(std::move(uid)), m_address(std::move(address)), m_port(port), m_transport(std::move(transport))
+{}
 
-bool ServerLink::poll(std::string& text)
+void ServerLink::start(Clock::time_point now, Clock::duration pause)
 {
-    if (m_lost)
-        return false;
-    if (!m_reader.hasFrame())
-        readOnce();
+    m_now = now;
+    attempt(now);
+    m_joinAt = now + pause;
+}
+
+void ServerLink::pump(Clock::time_point now)
+{
+    m_now = now;
+    if (m_state == State::Lost && now >= m_nextAttempt)
+        attempt(now);
+    if (m_state == State::Connecting)
+        advanceAttempt(now);
+    if (m_state != State::Joining && m_state != State::Admitted)
+        return;
+    if (!m_peerGone)
+        flush();
+    // Even after a failed send: what the server said before it went, a
+    // refusal say, is still there to read.
+    readAll();
+    if (m_peerGone && !m_reader.hasFrame())
+        lose(now);
+}
+
+bool ServerLink::next(Packet& packet)
+{
     std::string body;
-    switch (m_reader.next(body)) {
-    case FrameReader::Result::Frame:
-        text = extractString(body);
-        return true;
-    case FrameReader::Result::Rejected:
-        lose();
-        return false;
-    case FrameReader::Result::NeedMore:
-        break;
+    while (m_state == State::Joining || m_state == State::Admitted) {
+        const FrameReader::Result result = m_reader.next(body);
+        if (result == FrameReader::Result::Rejected) {
+            lose(m_now);
+            return false;
+        }
+        if (result == FrameReader::Result::NeedMore) {
+            if (m_peerGone)
+                lose(m_now);
+            return false;
+        }
+        packet.text = extractString(body);
+        packet.kind = classify_packet(packet.text);
+        switch (packet.kind) {
+        case PacketKind::Roster:
+            if (m_state == State::Joining) {
+                m_state = State::Admitted;
+                m_everAdmitted = true;
+                m_schedule.reset();
+            }
+            return true;
+        case PacketKind::UidRefused:
+        case PacketKind::ServerFull:
+            // A refusal only ever answers a join: once admitted it is a
+            // member's line relayed, and it is not shown.
+            if (m_state == State::Admitted)
+                continue;
+            if (m_everAdmitted) {
+                lose(m_now);
+                return false;
+            }
+            m_state = State::Refused;
+            m_transport->close();
+            return true;
+        case PacketKind::ChatLine:
+            return true;
+        }
     }
     return false;
 }
 
-void ServerLink::queue(const std::string& text)
+bool ServerLink::hasPacket() const
 {
-    m_outgoing += encodeFrame(text);
+    return (m_state == State::Joining || m_state == State::Admitted) && m_reader.hasFrame();
 }
 
-void ServerLink::queueEmpty()
+bool ServerLink::offerLine(const std::string& line)
 {
-    m_outgoing += encodeEmptyFrame();
+    if (m_state != State::Admitted || queued() > kMaxOutgoingBytes)
+        return false;
+    enqueue(encodeFrame(line), true, false);
+    if (!m_peerGone)
+        flush();
+    return true;
+}
+
+void ServerLink::close()
+{
+    m_transport->close();
+    m_state = State::NotConnected;
+}
+
+void ServerLink::attempt(Clock::time_point now)
+{
+    m_state = State::Connecting;
+    m_attemptStarted = now;
+    // Only the first join waits out the pause; a rejoin goes at once.
+    m_joinAt = now;
+    m_peerGone = false;
+    const Transport::Progress progress = m_transport->connect(m_address, m_port);
+    m_established = progress == Transport::Progress::Done;
+    if (progress == Transport::Progress::Failed)
+        lose(now);
+}
+
+void ServerLink::advanceAttempt(Clock::time_point now)
+{
+    if (!m_established) {
+        const Transport::Progress progress = m_transport->connecting();
+        if (progress == Transport::Progress::Failed) {
+            lose(now);
+            return;
+        }
+        m_established = progress == Transport::Progress::Done;
+    }
+    if (m_established && now >= m_joinAt)
+        join();
+    else if (!m_established && now >= m_attemptStarted + kConnectLimit)
+        lose(now); // nothing may complete later, unjoined
+}
+
+void ServerLink::join()
+{
+    // Ahead of any line kept from a lost connection: those go once admitted.
+    enqueue(encodeEmptyFrame(), false, true);
+    enqueue(encodeFrame(m_uid), false, true);
+    m_state = State::Joining;
+}
+
+void ServerLink::lose(Clock::time_point now)
+{
+    m_transport->close();
+    m_reader = FrameReader();
+    // Lines not handed over whole are sent again, from their first byte;
+    // the join and empty packets are made afresh for the next connection.
+    m_frontSent = 0;
+    for (auto entry = m_outgoing.begin(); entry != m_outgoing.end();) {
+        if (entry->chatLine) {
+            ++entry;
+            continue;
+        }
+        m_queuedBytes -= entry->frame.size();
+        entry = m_outgoing.erase(entry);
+    }
+    m_peerGone = false;
+    m_established = false;
+    m_state = State::Lost;
+    m_nextAttempt = now + m_schedule.next();
 }
 
 void ServerLink::flush()
 {
-    if (m_lost || m_outgoing.empty())
-        return;
-    std::size_t sent = 0;
-    const sf::Socket::Status status = m_socket.send(m_outgoing.data(), m_outgoing.size(), sent);
-    if (gone(status)) {
-        lose();
-        return;
+    while (!m_outgoing.empty()) {
+        const Outgoing& front = m_outgoing.front();
+        // Lines wait for the roster: a refused rejoin would swallow them.
+        if (front.chatLine && m_state != State::Admitted)
+            return;
+        const std::size_t left = front.frame.size() - m_frontSent;
+        const std::optional<std::size_t> taken = m_transport->send(front.frame.data() + m_frontSent, left);
+        if (!taken) {
+            m_peerGone = true;
+            return;
+        }
+        m_frontSent += *taken;
+        if (*taken < left)
+            return;
+        m_queuedBytes -= front.frame.size();
+        m_outgoing.pop_front();
+        m_frontSent = 0;
     }
-    // A partial send leaves the rest of a packet at the front: it goes out
-    // first next time, so the server's framing never slips.
-    m_outgoing.erase(0, sent);
 }
 
-std::size_t ServerLink::queued() const
-{
-    return m_outgoing.size();
-}
-
-bool ServerLink::lost() const
-{
-    return m_lost;
-}
-
-void ServerLink::readOnce()
+void ServerLink::readAll()
 {
     std::array<char, kReadChunk> chunk;
-    std::size_t received = 0;
-    const sf::Socket::Status status = m_socket.receive(chunk.data(), chunk.size(), received);
-    if (status == sf::Socket::Done)
-        m_reader.append(chunk.data(), received);
-    else if (gone(status))
-        lose();
+    while (m_reader.buffered() < kMaxBufferedInput) {
+        const std::optional<std::size_t> received = m_transport->receive(chunk.data(), chunk.size());
+        if (!received) {
+            m_peerGone = true;
+            return;
+        }
+        if (*received == 0)
+            return;
+        m_reader.append(chunk.data(), *received);
+    }
 }
 
-void ServerLink::lose()
+void ServerLink::enqueue(std::string frame, bool chatLine, bool first)
 {
-    m_lost = true;
-    m_socket.disconnect();
-    m_outgoing.clear();
-    m_outgoing.shrink_to_fit();
+    m_queuedBytes += frame.size();
+    if (first)
+        m_outgoing.push_front({std::move(frame), chatLine});
+    else
+        m_outgoing.push_back({std::move(frame), chatLine});
 }
 
 } // namespace parlana

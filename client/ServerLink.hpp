@@ -1,57 +1,123 @@
 #pragma once
 
+#include "client/PacketKind.hpp"
+#include "client/RejoinSchedule.hpp"
+#include "client/Transport.hpp"
 #include "protocol/frame.hpp"
 
-#include <SFML/Network/TcpSocket.hpp>
-
+#include <chrono>
 #include <cstddef>
+#include <deque>
+#include <memory>
 #include <string>
 
 namespace parlana {
 
-/// Most bytes the outgoing queue may hold before it stops taking lines: a
-/// server that has stopped reading gets no more than this kept for it.
-constexpr std::size_t kMaxQueuedBytes = 64 * 1024;
+/// How long after it starts connecting for the first time the client sends
+/// its join: users and the server's tests know this pause.
+inline constexpr std::chrono::seconds kJoinPause{3};
+/// Longest an attempt to connect may take before it is abandoned.
+inline constexpr std::chrono::seconds kConnectLimit{3};
+/// Most bytes of chat lines the client keeps for a server that is not
+/// reading; past it Enter leaves the typed line with the user.
+inline constexpr std::size_t kMaxOutgoingBytes = 64 * 1024;
 
-/// The connection to the server as the client uses it: whole packets in, at
-/// most one per call, with the same size limit the server applies; packets
-/// out through a queue that survives partial sends; and whether the
-/// connection has been lost.
+/// The connection to the server and the one account of how it stands. It
+/// joins as `uid`, takes lines to send, hands out whole packets in arrival
+/// order, and when the connection is lost it tries again by itself: 1 s
+/// later, then twice as long each time up to 15 s, for as long as it lives.
+///
+/// A refusal is believed only while this client has never been admitted:
+/// after that, a UID in use is most likely its own ghost that the server has
+/// not yet seen go, and a full room may empty, so it tries again.
 class ServerLink {
 public:
-    /// Reads from and writes to `socket`, which must outlive the link and be
-    /// non-blocking.
-    explicit ServerLink(sf::TcpSocket& socket);
+    using Clock = std::chrono::steady_clock;
 
-    /// Puts the string of the next whole packet into `text` and returns true,
-    /// or returns false when no whole packet is there yet. The socket is read
-    /// at most once, and only when no whole packet is already buffered. A
-    /// closed or reset connection, a failed read, or a packet announced above
-    /// the size limit loses the link; from then on nothing more is returned.
-    bool poll(std::string& text);
+    enum class State {
+        NotConnected, ///< not started
+        Connecting,   ///< an attempt is under way, or waits out the first pause
+        Joining,      ///< the join has gone out; no roster yet
+        Admitted,     ///< a roster has come: chatting
+        Refused,      ///< the server refused the first join: for good
+        Lost,         ///< waiting for the next attempt
+    };
 
-    /// Puts one packet holding `text` at the end of the outgoing queue.
-    void queue(const std::string& text);
-    /// Puts one empty packet (nothing written into it) at the end of the queue.
-    void queueEmpty();
-    /// Sends as much of the queue, in order, as the socket takes now; the rest
-    /// waits for the next call. A failed send loses the link.
-    void flush();
-    /// Bytes queued and not yet handed to the socket.
-    std::size_t queued() const;
+    /// One whole packet from the server.
+    struct Packet {
+        PacketKind kind = PacketKind::ChatLine;
+        std::string text;
+    };
 
-    /// True once the connection is known to be gone; the socket has then been
-    /// disconnected and the queue dropped.
-    bool lost() const;
+    ServerLink(std::string uid, std::string address, unsigned short port, std::unique_ptr<Transport> transport);
+
+    /// Starts the first attempt at `now`; its join goes out `pause` later.
+    void start(Clock::time_point now, Clock::duration pause = kJoinPause);
+
+    /// Once a frame: moves the attempts along, sends what is queued, then
+    /// takes in what has arrived.
+    void pump(Clock::time_point now);
+
+    /// The next whole packet for the screen, in arrival order; false when
+    /// none is whole. A roster admits; a refusal is handed out only when it
+    /// ends the run (`Refused`), otherwise it is acted on here and skipped.
+    bool next(Packet& packet);
+
+    /// True when a whole packet waits for `next`.
+    bool hasPacket() const;
+
+    /// Queues a finished chat line while admitted and while no more than
+    /// `kMaxOutgoingBytes` wait; false, having taken nothing, otherwise. A
+    /// line taken is sent whole and once: if the connection drops before all
+    /// its bytes were handed over, it goes again after the rejoin.
+    bool offerLine(const std::string& line);
+
+    /// Drops the connection for good (the window was closed).
+    void close();
+
+    State state() const { return m_state; }
+    bool admitted() const { return m_state == State::Admitted; }
+    /// Bytes queued and not yet handed over.
+    std::size_t queued() const { return m_queuedBytes - m_frontSent; }
+    /// When the next attempt starts (meaningful while `Lost`).
+    Clock::time_point nextAttempt() const { return m_nextAttempt; }
 
 private:
-    void readOnce();
-    void lose();
+    struct Outgoing {
+        std::string frame;
+        bool chatLine;
+    };
 
-    sf::TcpSocket& m_socket;
+    void attempt(Clock::time_point now);
+    void advanceAttempt(Clock::time_point now);
+    void join();
+    void lose(Clock::time_point now);
+    void flush();
+    void readAll();
+    void enqueue(std::string frame, bool chatLine, bool first);
+
+    const std::string m_uid;
+    const std::string m_address;
+    const unsigned short m_port;
+    std::unique_ptr<Transport> m_transport;
+
+    State m_state = State::NotConnected;
+    bool m_everAdmitted = false;
+    /// The peer closed or failed; what it sent before is still handed out.
+    bool m_peerGone = false;
+    bool m_established = false;
+    Clock::time_point m_now{};
+    Clock::time_point m_attemptStarted{};
+    Clock::time_point m_joinAt{};
+    Clock::time_point m_nextAttempt{};
+    RejoinSchedule m_schedule;
+
     FrameReader m_reader;
-    std::string m_outgoing;
-    bool m_lost = false;
+    std::deque<Outgoing> m_outgoing;
+    /// Bytes of the first queued frame already handed over.
+    std::size_t m_frontSent = 0;
+    /// Bytes of every queued frame, whole.
+    std::size_t m_queuedBytes = 0;
 };
 
 } // namespace parlana

@@ -47,7 +47,7 @@ RelayServer::RelayServer(std::ostream& log) : m_room(log)
 
 bool RelayServer::listen(unsigned short port)
 {
-    m_listening = server.listen(port, sf::IpAddress::Any) == sf::Socket::Done;
+    m_listening = server.listenOnEveryAddress(port) == sf::Socket::Done;
     if (m_listening)
         sock_selector.add(server);
     return m_listening;

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "server/Listener.hpp"
 #include "server/Room.hpp"
 
 #include <SFML/Network/SocketSelector.hpp>
-#include <SFML/Network/TcpListener.hpp>
 #include <SFML/Network/TcpSocket.hpp>
 #include <SFML/System/Time.hpp>
 
@@ -78,7 +78,7 @@ private:
     void depart(const Session& client);
     sf::TcpSocket& socketOf(const Session& client) const;
 
-    sf::TcpListener server;
+    Listener server;
     sf::SocketSelector sock_selector;
     Room m_room;
     bool m_listening = false;

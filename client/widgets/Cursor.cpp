@@ -51,6 +51,16 @@ sf::Vector2f Cursor::getPosition() const
     return shape.getPosition();
 }
 
+sf::Time Cursor::getBlinkTime() const
+{
+    return blinkClock.getElapsedTime();
+}
+
+sf::Time Cursor::cycle()
+{
+    return kCycle;
+}
+
 bool Cursor::visibleAt(sf::Time elapsed)
 {
     return elapsed < kVisibleHalf;

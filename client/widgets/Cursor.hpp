@@ -23,6 +23,10 @@ public:
 
     /// Where the bar stands now.
     sf::Vector2f getPosition() const;
+    /// How far into its blink cycle the caret is.
+    sf::Time getBlinkTime() const;
+    /// Longest blink cycle before the next draw starts a new one.
+    static sf::Time cycle();
     /// Whether a caret this far into its blink cycle is shown.
     static bool visibleAt(sf::Time elapsed);
 

@@ -1,0 +1,79 @@
+#include "client/Transport.hpp"
+
+#include "protocol/keepalive.hpp"
+
+#include <poll.h>
+#include <sys/socket.h>
+
+namespace parlana {
+
+namespace {
+
+bool gone(sf::Socket::Status status)
+{
+    return status == sf::Socket::Disconnected || status == sf::Socket::Error;
+}
+
+} // namespace
+
+Transport::Progress TcpTransport::connect(const std::string& address, unsigned short port)
+{
+    if (m_resolved == sf::IpAddress::None || m_resolvedName != address) {
+        m_resolved = sf::IpAddress(address);
+        m_resolvedName = address;
+    }
+    // A name that did not resolve must not fall back to any address: the
+    // client would join whatever listens on this host.
+    if (m_resolved == sf::IpAddress::None) {
+        close();
+        return Progress::Failed;
+    }
+    m_socket.setBlocking(false);
+    const sf::Socket::Status status = m_socket.connect(m_resolved, port, sf::Time::Zero);
+    if (gone(status)) {
+        close();
+        return Progress::Failed;
+    }
+    detectVanishedPeer(m_socket.getHandle());
+    return status == sf::Socket::Done ? Progress::Done : Progress::Pending;
+}
+
+Transport::Progress TcpTransport::connecting()
+{
+    // A non-blocking connect has finished once the socket is writable; its
+    // outcome is then the socket's pending error.
+    pollfd watched{m_socket.getHandle(), POLLOUT, 0};
+    if (::poll(&watched, 1, 0) <= 0)
+        return Progress::Pending;
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(m_socket.getHandle(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+        close();
+        return Progress::Failed;
+    }
+    return Progress::Done;
+}
+
+std::optional<std::size_t> TcpTransport::send(const char* data, std::size_t size)
+{
+    std::size_t sent = 0;
+    if (gone(m_socket.send(data, size, sent)))
+        return std::nullopt;
+    return sent;
+}
+
+std::optional<std::size_t> TcpTransport::receive(char* data, std::size_t size)
+{
+    std::size_t received = 0;
+    const sf::Socket::Status status = m_socket.receive(data, size, received);
+    if (gone(status))
+        return std::nullopt;
+    return status == sf::Socket::Done ? received : 0;
+}
+
+void TcpTransport::close()
+{
+    m_socket.disconnect();
+}
+
+} // namespace parlana
