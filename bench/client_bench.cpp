@@ -1,9 +1,15 @@
 // The client's own CPU work, without the GL draw: taking in a roster as big
 // as one packet holds, and one connected frame of a full room (46 members)
-// with a full message pane.
+// with a full message pane. Then the intake of a busy room with the draw:
+// whole frames, each taking packets for its budget and drawing, against a
+// server that always has more to send.
 #include "client/ChatScreen.hpp"
 #include "client/ClientState.hpp"
 #include "client/Dispatch.hpp"
+#include "client/Receive.hpp"
+#include "client/ServerLink.hpp"
+#include "protocol/frame.hpp"
+#include "tests/support/FakeTransport.hpp"
 #include "tests/support/Graphics.hpp"
 
 #include <benchmark/benchmark.h>
@@ -49,7 +55,6 @@ std::string roomRoster()
 struct Client {
     Client() : screen(benchFont())
     {
-        state.connected = true;
         screen.placeTypedLine(state.gui_msg, benchFont());
         state.msg = "a line being typed";
         take(roomRoster());
@@ -67,12 +72,12 @@ struct Client {
 
     void take(const std::string& packet)
     {
-        screen.update(state, caret, "user0", [&] { dispatch_packet(packet, screen.pane, screen.roster, state); });
+        screen.update(state, caret, "user0", true, [&] { dispatch_packet(packet, screen.pane, screen.roster, state); });
     }
 
     void frame()
     {
-        screen.update(state, caret, "user0", [] {});
+        screen.update(state, caret, "user0", true, [] {});
     }
 
     ClientState state;
@@ -126,8 +131,40 @@ void BM_ConnectedFrameRoom46WithRoster(benchmark::State& state)
     }
 }
 
+// Whole frames of a room of 46 whose members keep talking: the server sends
+// the roster and then the line for every line relayed, and always has more
+// waiting. Each frame takes packets for its budget, updates every panel and
+// draws into a window of the client's size. Reports packets taken per second.
+void BM_IntakeOfABusyRoom(benchmark::State& state)
+{
+    sf::RenderWindow window(sf::VideoMode(1000, 700), "intake", sf::Style::None);
+    Client client;
+    test::WireScript wire;
+    ServerLink link("user0", "chat.example", 5000, std::make_unique<test::FakeTransport>(wire));
+    Intake intake;
+    const auto start = ServerLink::Clock::now();
+    link.start(start, std::chrono::seconds(0));
+    std::string traffic;
+    const std::string roster = encodeFrame(roomRoster());
+    for (int i = 0; i < 1000; ++i)
+        traffic += roster + encodeFrame("user" + std::to_string(i % kRoomSize) + ": line " + std::to_string(i) +
+                                        " for @user" + std::to_string((i + 7) % kRoomSize) + " and a few more words");
+    std::size_t packets = 0;
+    for (auto _ : state) {
+        if (wire.inbound.size() < traffic.size())
+            wire.inbound += traffic;
+        client.screen.update(client.state, client.caret, "user0", link.admitted(), [&] {
+            packets += intake.receive(link, client.screen.pane, client.screen.roster, client.state, start);
+        });
+        client.screen.draw(window, client.caret, client.state.gui_msg);
+        window.display();
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(packets));
+}
+
 } // namespace
 
+BENCHMARK(BM_IntakeOfABusyRoom)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TakeInHugeRosterOfNewUids)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TakeInHugeRosterAgain)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConnectedFrameRoom46)->Unit(benchmark::kMicrosecond);

@@ -27,7 +27,8 @@ public:
                         ServerLink::Clock::time_point now, ServerLink::Clock::duration budget = kIntakeBudget)
     {
         link.pump(now);
-        const ServerLink::Clock::time_point deadline = now + budget;
+        // The budget is of work done, so it is measured on the clock itself.
+        const ServerLink::Clock::time_point deadline = ServerLink::Clock::now() + budget;
         std::size_t handled = 0;
         ServerLink::Packet packet;
         while (state.client_status && link.next(packet)) {

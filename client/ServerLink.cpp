@@ -14,8 +14,7 @@ constexpr std::size_t kReadChunk = 16 * 1024;
 
 } // namespace
 
-ServerLink::ServerLink(std::string uid, std::string address, unsigned short port,
-                       std::unique_ptr<Transport> transport)
+ServerLink::ServerLink(std::string uid, std::string address, unsigned short port, std::unique_ptr<Transport> transport)
     : m_uid(std::move(uid)), m_address(std::move(address)), m_port(port), m_transport(std::move(transport))
 {}
 

@@ -1,17 +1,20 @@
-// The client's packet dispatch fed arbitrary packet strings (roster texts,
-// control prefixes, chat lines, anything), each inside one frame's widget
+// The client's connection and packet intake fed arbitrary packet strings
+// (roster texts, control prefixes, chat lines, anything) through a link
+// without a socket, one packet per frame, each inside one frame's widget
 // updates and a draw, as the frame loop does, with the connection possibly
-// lost between frames. Checked after each packet: a roster packet leaves
-// exactly its UIDs listed, every one coloured, and a UID keeps its colour for
-// the run (while the colour map has never been full); a chat line adds one
-// line to the pane; a refusal before the first roster switches to the error
-// screen with its message, after which no packet is read any more, and one
-// after it changes nothing. Once the connection is lost nothing more is read,
-// the roster panel stays empty and the status bar shows its notice.
+// lost between frames and rejoined by itself. Checked after each packet: a
+// roster packet admits and leaves exactly its UIDs listed, every one
+// coloured, and a UID keeps its colour for the run (while the colour map has
+// never been full); a chat line adds one line to the pane; a refusal before
+// the client was ever admitted switches to the error screen with its
+// message, after which nothing is read any more; a refusal once admitted
+// changes nothing, and one answering a rejoin drops that connection to try
+// again. Whenever the client is not admitted the roster panel is empty and
+// the status bar shows its notice.
 //
 // Input: packets, each a two-byte header and that many bytes. The header's
 // low 14 bits are the length; 0x8000 first turns a roster page (forward with
-// 0x4000, back without); 0x4000 alone first loses the connection.
+// 0x4000, back without); 0x4000 alone first makes the server go away.
 
 #include "fuzz/fuzz_support.hpp"
 #include "fuzz/offscreen.hpp"
@@ -19,7 +22,11 @@
 #include "client/ChatScreen.hpp"
 #include "client/ClientState.hpp"
 #include "client/Dispatch.hpp"
+#include "client/Receive.hpp"
+#include "client/ServerLink.hpp"
 #include "client/widgets/Chat_Error.hpp"
+#include "protocol/frame.hpp"
+#include "tests/support/FakeTransport.hpp"
 
 #include <map>
 #include <vector>
@@ -27,8 +34,6 @@
 using namespace parlana;
 
 namespace {
-
-using parlana::PacketKind;
 
 // The pieces a roster text lists: split at every ",", the header piece
 // dropped, and no empty piece for the comma that ends the text.
@@ -55,57 +60,10 @@ bool uncoloured(sf::Color colour)
 
 class Client {
 public:
-    Client() { state.connected = true; }
+    Client() { link.start(now, std::chrono::seconds(0)); }
 
-    void receive(const std::string& text)
-    {
-        if (!state.client_status)
-            return; // the error screen reads nothing
-        const std::size_t linesBefore = screen.pane.getMessages().size();
-        const std::size_t rosterBefore = screen.roster.getUIDS().size();
-        if (!state.connected) {
-            parlana::receive(m_noLink, screen.pane, screen.roster, state);
-            FUZZ_CHECK(screen.pane.getMessages().size() == linesBefore, "a packet read without a connection");
-            return;
-        }
-        const bool admittedBefore = state.admitted;
-        const PacketKind kind = parlana::dispatch_packet(text, screen.pane, screen.roster, state);
-        bool refused = false;
-        switch (kind) {
-        case PacketKind::Roster:
-            FUZZ_CHECK(parlana::beginsWith(text, parlana::kRosterToken), "roster packet without the header");
-            FUZZ_CHECK(state.admitted, "a roster packet does not count as admission");
-            checkRoster(rosterPieces(text));
-            break;
-        case PacketKind::UidRefused:
-            FUZZ_CHECK(parlana::beginsWith(text, parlana::kUidErrorToken), "UID refusal without its token");
-            refused = !admittedBefore;
-            FUZZ_CHECK(!refused || state.error_msg == parlana::kUidNotValidMessage, "UID refusal");
-            break;
-        case PacketKind::ServerFull:
-            FUZZ_CHECK(parlana::beginsWith(text, parlana::kLimitToken), "limit refusal without its token");
-            refused = !admittedBefore;
-            FUZZ_CHECK(!refused || state.error_msg == parlana::kServerFullMessage, "limit refusal");
-            break;
-        case PacketKind::ChatLine:
-            FUZZ_CHECK(!parlana::beginsWith(text, parlana::kRosterToken) &&
-                           !parlana::beginsWith(text, parlana::kUidErrorToken) &&
-                           !parlana::beginsWith(text, parlana::kLimitToken),
-                       "control packet taken for a chat line");
-            FUZZ_CHECK(screen.pane.getMessages().size() == linesBefore + 1, "chat line not added to the pane");
-            break;
-        }
-        if (kind == PacketKind::UidRefused || kind == PacketKind::ServerFull) {
-            FUZZ_CHECK(refused || (screen.pane.getMessages().size() == linesBefore &&
-                                   screen.roster.getUIDS().size() == rosterBefore),
-                       "a refusal after the first roster was not ignored");
-        }
-        FUZZ_CHECK(state.client_status == !refused, "chat/error mode does not follow the packet and the admission");
-        FUZZ_CHECK(state.connected == !refused, "connection state does not follow the packet");
-    }
-
-    /// One connected frame, as the program runs it, with `text` as its packet;
-    /// the error screen once a refusal has come.
+    /// One connected frame, as the program runs it, with `text` arriving
+    /// just before it; the error screen once a refusal has ended the run.
     void frame(const std::string& text)
     {
         sf::RenderWindow& window = fuzz::window();
@@ -115,17 +73,31 @@ public:
             error.draw(window);
             return;
         }
-        const bool showsUid = state.connected && !screen.roster.getUIDSmap().empty();
+        wire.inbound += encodeFrame(text);
+        const bool wasAdmitted = link.admitted();
+        const bool showsUid = wasAdmitted && !screen.roster.getUIDSmap().empty();
+        const std::size_t linesBefore = screen.pane.getMessages().size();
+        const std::size_t rosterBefore = screen.roster.getUIDS().size();
+        const bool up = link.state() == ServerLink::State::Joining || link.admitted();
+        const bool lost = m_loseNext && up;
+        wire.peerGone = lost;
+        m_loseNext = false;
         screen.frame(
-            window, state, caret, "fuzz", [&] { receive(text); }, [] {}, ColourStep::EveryFrame);
+            window, state, caret, "fuzz", wasAdmitted,
+            [&] { intake.receive(link, screen.pane, screen.roster, state, now, std::chrono::hours(1)); }, [] {},
+            ColourStep::EveryFrame);
+        // Past the longest wait, so the next frame tries again if this one lost.
+        now += std::chrono::seconds(20);
+        checkPacket(text, wasAdmitted, linesBefore, rosterBefore, lost);
+
         const sf::Text& label = screen.bar.getUIDLabel();
         if (showsUid)
             FUZZ_CHECK(label.getString() == "[ + ] UID : fuzz", "the status bar does not show the UID");
         else
             FUZZ_CHECK(label.getString() == "[ ! ] NOT CONNECTED" && label.getFillColor() == sf::Color::Red,
                        "the status bar does not show the not-connected notice");
-        if (!state.connected)
-            FUZZ_CHECK(screen.roster.getUIDS().empty(), "a roster listed without a connection");
+        if (!link.admitted())
+            FUZZ_CHECK(screen.roster.getUIDS().empty(), "a roster listed without admission");
     }
 
     void turnPage(bool forward)
@@ -136,14 +108,47 @@ public:
             screen.roster.prevPage();
     }
 
-    /// The server goes away between two frames.
-    void loseConnection()
-    {
-        if (state.client_status && state.connected)
-            parlana::lose_connection(screen.roster, state);
-    }
+    /// The server goes away before the next frame, if it is there.
+    void loseConnection() { m_loseNext = true; }
 
 private:
+    void checkPacket(const std::string& text, bool wasAdmitted, std::size_t linesBefore, std::size_t rosterBefore,
+                     bool lost)
+    {
+        const std::size_t lines = screen.pane.getMessages().size();
+        switch (parlana::classify_packet(text)) {
+        case PacketKind::Roster:
+            FUZZ_CHECK(lost ? link.state() == ServerLink::State::Lost : link.admitted(), "a roster did not admit");
+            m_everAdmitted = true;
+            FUZZ_CHECK(lines == linesBefore, "a roster reached the pane");
+            if (!lost)
+                checkRoster(rosterPieces(text));
+            break;
+        case PacketKind::UidRefused:
+        case PacketKind::ServerFull:
+            if (!m_everAdmitted) {
+                FUZZ_CHECK(!state.client_status, "a refusal of the first join did not end the run");
+                FUZZ_CHECK(state.error_msg ==
+                               (beginsWith(text, kUidErrorToken) ? kUidNotValidMessage : kServerFullMessage),
+                           "the error screen does not name the refusal");
+                FUZZ_CHECK(link.state() == ServerLink::State::Refused, "a refused link is not refused");
+                return;
+            }
+            FUZZ_CHECK(state.client_status, "a refusal after admission ended the run");
+            FUZZ_CHECK(lines == linesBefore, "a refusal reached the pane");
+            if (wasAdmitted)
+                FUZZ_CHECK(link.admitted() != lost && screen.roster.getUIDS().size() == (lost ? 0 : rosterBefore),
+                           "a refusal once admitted was acted on");
+            else
+                FUZZ_CHECK(link.state() == ServerLink::State::Lost, "a refused rejoin was not dropped to try again");
+            break;
+        case PacketKind::ChatLine:
+            FUZZ_CHECK(lines == linesBefore + 1, "chat line not added to the pane");
+            FUZZ_CHECK(state.client_status, "a chat line ended the run");
+            break;
+        }
+    }
+
     void checkRoster(const std::vector<std::string>& uids)
     {
         const std::vector<sf::Text>& entries = screen.roster.getUIDS();
@@ -168,11 +173,14 @@ private:
     ClientState state;
     ChatScreen screen{fuzz::font()};
     Cursor caret{95, 640};
+    test::WireScript wire;
+    ServerLink link{"fuzz", "chat.example", 5000, std::make_unique<test::FakeTransport>(wire)};
+    Intake intake;
+    ServerLink::Clock::time_point now = ServerLink::Clock::time_point{} + std::chrono::hours(1);
     std::map<std::string, sf::Color> colours;
     bool m_mapWasFull = false;
-    // Never read: receive() must not touch the link while disconnected.
-    sf::TcpSocket m_unusedSocket;
-    ServerLink m_noLink{m_unusedSocket};
+    bool m_everAdmitted = false;
+    bool m_loseNext = false;
 };
 
 } // namespace

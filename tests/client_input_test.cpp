@@ -1,4 +1,5 @@
 #include "client/KeyboardInput.hpp"
+#include "tests/support/Events.hpp"
 
 #include <gtest/gtest.h>
 
@@ -31,30 +32,9 @@ struct FakeRoster {
     int prev = 0;
 };
 
-sf::Event textEvent(std::uint32_t code)
-{
-    sf::Event event;
-    event.type = sf::Event::TextEntered;
-    event.text.unicode = code;
-    return event;
-}
-
-sf::Event keyEvent(Key key, sf::Event::EventType type = sf::Event::KeyPressed)
-{
-    sf::Event event;
-    event.type = type;
-    event.key = {};
-    event.key.code = key;
-    return event;
-}
-
-sf::Event mouseMove()
-{
-    sf::Event event;
-    event.type = sf::Event::MouseMoved;
-    event.mouseMove = {10, 20};
-    return event;
-}
+using test::keyEvent;
+using test::mouseMove;
+using test::textEvent;
 
 class KeyboardInputTest : public ::testing::Test {
 protected:

@@ -3,12 +3,17 @@
 #include "client/ChatScreen.hpp"
 #include "client/Dispatch.hpp"
 #include "client/KeyboardInput.hpp"
+#include "client/Receive.hpp"
+#include "client/ServerLink.hpp"
+#include "protocol/frame.hpp"
 
 #include "client/widgets/Chat_BOX.hpp"
 #include "client/widgets/Chat_RECV.hpp"
 #include "client/widgets/Chat_UID.hpp"
 #include "client/widgets/Cursor.hpp"
 #include "tests/support/Canvas.hpp"
+#include "tests/support/Events.hpp"
+#include "tests/support/FakeTransport.hpp"
 #include "tests/support/Graphics.hpp"
 
 #include <gtest/gtest.h>
@@ -63,37 +68,39 @@ TEST(ClientWithWidgets, ChatLinesReachTheMessagePane)
     EXPECT_TRUE(state.client_status);
 }
 
-// What the chat screen shows of the connection: the notice until a roster
-// arrives, the UID in its colour while connected, and the notice with an
-// empty roster panel once the connection is lost; the pane keeps its lines.
+// What the chat screen shows of the connection, through the real link and
+// intake: the notice until a roster arrives, the UID in its colour once
+// admitted, and the notice with an empty roster panel once the connection
+// is lost; the pane keeps its lines.
 TEST(ClientWithWidgets, ChatScreenTellsWhetherItIsConnected)
 {
     test::Canvas canvas;
-    sf::Font& font = testFont();
-    ChatScreen screen(font);
+    ChatScreen screen(testFont());
     ClientState state;
     Cursor caret(95, 640);
-    const auto frame = [&](const std::string& packet) {
+    test::WireScript wire;
+    ServerLink link("alice", "chat.example", 5000, std::make_unique<test::FakeTransport>(wire));
+    Intake intake;
+    const auto start = ServerLink::Clock::now();
+    link.start(start, std::chrono::seconds(0));
+    const auto frame = [&](const std::string& bytes) {
+        wire.inbound += bytes;
         screen.frame(
-            canvas.window, state, caret, "alice",
-            [&] {
-                if (!packet.empty())
-                    dispatch_packet(packet, screen.pane, screen.roster, state);
-            },
-            [] {});
+            canvas.window, state, caret, "alice", link.admitted(),
+            [&] { intake.receive(link, screen.pane, screen.roster, state, start); }, [] {});
         return screen.bar.getUIDLabel();
     };
     const auto showsNotice = [](const sf::Text& label) {
         return label.getString() == "[ ! ] NOT CONNECTED" && label.getFillColor() == sf::Color::Red;
     };
 
-    state.connected = true;
-    EXPECT_TRUE(showsNotice(frame("$%$uids$%$,alice,bob,"))) << "before the first roster";
-    const sf::Text& label = frame("bob: hi");
+    EXPECT_TRUE(showsNotice(frame(encodeFrame("$%$uids$%$,alice,bob,")))) << "before the first roster";
+    const sf::Text& label = frame(encodeFrame("bob: hi"));
     EXPECT_EQ(label.getString(), "[ + ] UID : alice");
     EXPECT_EQ(label.getFillColor(), screen.roster.getUIDSmap().at("alice"));
 
-    lose_connection(screen.roster, state);
+    wire.peerGone = true;
+    frame("");
     EXPECT_TRUE(showsNotice(frame("")));
     EXPECT_TRUE(screen.roster.getUIDS().empty());
     ASSERT_EQ(screen.pane.getMessages().size(), 1u);
@@ -116,22 +123,14 @@ protected:
 
     void type(const std::string& text)
     {
-        sf::Event event;
-        event.type = sf::Event::TextEntered;
-        for (const char c : text) {
-            event.text.unicode = static_cast<unsigned char>(c);
-            input.handle(event);
-        }
+        for (const char c : text)
+            input.handle(test::textEvent(static_cast<unsigned char>(c)));
     }
 
     void press(Key key)
     {
         held = {key};
-        sf::Event event;
-        event.type = sf::Event::KeyPressed;
-        event.key = {};
-        event.key.code = key;
-        input.handle(event);
+        input.handle(test::keyEvent(key));
         held.clear();
     }
 

@@ -8,6 +8,11 @@ namespace parlana {
 
 namespace {
 
+// Rows the pane holds before it drops the oldest lines at once: more than a
+// line per frame ever leaves over, so lines arriving at a reading pace are
+// always scrolled in row by row.
+constexpr int kMaxRowsHeld = 2 * kRowsPerPanel;
+
 // Texts compared as the pane compares them (code point by code point), as a
 // byte string that can key a hash map.
 std::string textKey(const sf::String& text)
@@ -34,6 +39,9 @@ void Chat_RECV::insert_msg(std::string line)
     }
     rowCount = static_cast<std::int16_t>(rowCount + text.getSize());
     messages.push_back(std::move(text));
+    if (rowCount > kMaxRowsHeld) {
+        dropUnseen();
+    }
 }
 
 void Chat_RECV::assignMSGcolors(const std::vector<sf::Text>& roster)
@@ -165,6 +173,29 @@ void Chat_RECV::scanLine(MultipartText& line)
         }
         for (const std::size_t i : m_matcher.mentioned(piece)) {
             line.setReferenceColor(m_roster[i].colour);
+        }
+    }
+}
+
+void Chat_RECV::dropUnseen()
+{
+    // At a reading pace the draw scrolls lines in row by row. A burst of
+    // hundreds would take as many steps, each moving every line, and its
+    // oldest lines would leave the view before anyone could read them: they
+    // go now, all at once, and the rest move up together.
+    int dropped = 0;
+    while (rowCount > kRowsPerPanel && messages.size() > 1) {
+        MultipartText& oldest = messages.front();
+        while (!oldest.isEmpty()) {
+            oldest.pop_head();
+            --rowCount;
+            ++dropped;
+        }
+        eraseFront();
+    }
+    for (MultipartText& line : messages) {
+        for (int row = 0; row < dropped; ++row) {
+            line.moveUP();
         }
     }
 }

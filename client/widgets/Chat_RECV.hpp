@@ -25,6 +25,8 @@ public:
     Chat_RECV& operator=(const Chat_RECV&) = delete;
 
     /// Appends a chat line one row below the newest line; never scrolls.
+    /// When lines arrive faster than the draw scrolls them in (more than 46
+    /// rows waiting), the oldest are dropped until the newest 23 rows are left.
     void insert_msg(std::string line);
     /// Gives each line's sender piece the colour of the last roster entry
     /// naming its sender.
@@ -54,6 +56,7 @@ private:
     void adoptRoster(const std::vector<sf::Text>& roster);
     void colourSender(MultipartText& line);
     void scanLine(MultipartText& line);
+    void dropUnseen();
     void eraseFront();
 
     sf::RectangleShape panel;
