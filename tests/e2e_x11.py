@@ -119,21 +119,22 @@ class LogReader:
         return [line for line in self.snapshot() if predicate(line)]
 
 
-def start_server(procs, server, timeout=10):
-    """Starts the relay server on a free port; returns (process, log, port)."""
+def start_server(procs, server, timeout=10, port=None):
+    """Starts the relay server on `port`, or on a free port; returns
+    (process, log, port)."""
     for _ in range(3):
-        port = free_port()
-        proc = procs.start([server, str(port)], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+        chosen = port or free_port()
+        proc = procs.start([server, str(chosen)], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                            text=True, errors="replace")
         log = LogReader(proc.stdout)
-        banner = "[*] UP :: PORT :: %d" % port
+        banner = "[*] UP :: PORT :: %d" % chosen
         try:
             wait_for(lambda: banner in log.snapshot() or proc.poll() is not None, timeout,
                      "the server banner")
         except Failure:
             raise Failure("server did not come up: %r" % log.snapshot())
         if proc.poll() is None:
-            return proc, log, port
+            return proc, log, chosen
     raise Failure("server could not listen on a free port: %r" % log.snapshot())
 
 
@@ -244,7 +245,8 @@ def xdotool(display, *args):
                    timeout=10, stdout=subprocess.DEVNULL)
 
 
-def start_client(procs, display, client, workdir, uid, port, timeout=30, place=None, extra_env=None):
+def start_client(procs, display, client, workdir, uid, port, timeout=30, place=None, extra_env=None,
+                 address="127.0.0.1"):
     """Starts a client and waits for its window; returns (process, window id).
 
     Without a window manager the window opens off-origin: `place` moves it."""
@@ -252,7 +254,7 @@ def start_client(procs, display, client, workdir, uid, port, timeout=30, place=N
     before = client_windows(display, program)
     env = x_env(display)
     env.update(extra_env or {})
-    proc = procs.start([client, uid, "127.0.0.1", str(port)], cwd=workdir, env=env,
+    proc = procs.start([client, uid, address, str(port)], cwd=workdir, env=env,
                        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
                        errors="replace")
     proc.errors = LogReader(proc.stderr)
