@@ -65,8 +65,12 @@ bool ChatScreen::timeChangedScreen(const Cursor& caret) const
 {
     const sf::Time blink = caret.getBlinkTime();
     // Past a whole cycle the caret's next draw starts the next one.
-    return std::time(nullptr) != m_drawnSecond || Cursor::visibleAt(blink) != m_caretDrawn || blink > Cursor::cycle() ||
-           pane.getRowCount() > kRowsPerPanel;
+    return std::time(nullptr) != m_drawnSecond || Cursor::visibleAt(blink) != m_caretDrawn || blink > Cursor::cycle();
+}
+
+bool ChatScreen::scrolling() const
+{
+    return pane.getRowCount() > kRowsPerPanel;
 }
 
 } // namespace parlana

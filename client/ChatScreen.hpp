@@ -66,9 +66,10 @@ struct ChatScreen {
     void draw(sf::RenderWindow& window, Cursor& caret, const sf::Text& gui_msg);
 
     /// True when a draw now would differ from the last one for the passing
-    /// of time alone: the clock's second, the caret's blink, or lines still
-    /// scrolling in.
+    /// of time alone: the clock's second or the caret's blink.
     bool timeChangedScreen(const Cursor& caret) const;
+    /// True while lines wait to be scrolled in, which the draw does.
+    bool scrolling() const;
 
     StatusBar bar;
     Chat_UID roster;

@@ -30,6 +30,10 @@ using Clock = std::chrono::steady_clock;
 // The longest the window goes without looking at its events: a key shows
 // within a frame of 60 Hz, and a quiet window sleeps the rest of the time.
 constexpr Clock::duration kFramePeriod = std::chrono::microseconds(16667);
+// What packets change is drawn at most this often: a busy room would
+// otherwise cost a whole draw per line, and a line shown 50 ms later reads
+// the same.
+constexpr Clock::duration kPacketDrawPeriod = std::chrono::milliseconds(50);
 
 // Created before main, like the design's other program-wide state.
 ClientState state;
@@ -67,14 +71,18 @@ public:
             packets = m_intake.receive(m_link, m_screen.pane, m_screen.roster, state, now);
         });
         const bool events = handle_events(m_window, m_link, m_input);
+        m_packetsUndrawn = m_packetsUndrawn || packets > 0 || m_screen.scrolling();
         // What events change in the typed line is taken in by the next
         // frame's update, so that frame is drawn too.
-        const bool changed = events || m_eventsBefore || packets > 0 || stepped || m_link.state() != before ||
-                             m_screen.timeChangedScreen(m_caret);
+        const bool changed = events || m_eventsBefore || stepped || m_link.state() != before ||
+                             m_screen.timeChangedScreen(m_caret) ||
+                             (m_packetsUndrawn && now - m_drawn >= kPacketDrawPeriod);
         m_eventsBefore = events;
         if (changed) {
             m_screen.draw(m_window, m_caret, state.gui_msg);
             m_window.display();
+            m_drawn = now;
+            m_packetsUndrawn = false;
         }
     }
 
@@ -87,6 +95,8 @@ private:
     const std::string m_uid;
     Intake m_intake;
     bool m_eventsBefore = true;
+    bool m_packetsUndrawn = false;
+    Clock::time_point m_drawn{};
 };
 
 /// The error screen, until the window is closed; nothing else has effect.
