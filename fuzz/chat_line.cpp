@@ -9,7 +9,8 @@
 //     mention colours accumulate per line, piece by piece, in roster order;
 //   - a sender piece takes the colour of the last roster entry naming it;
 //   - the pane's row count is the rows its lines still hold, and rows stand
-//     20 px apart from y = 100 down.
+//     20 px apart from y = 100 down; a line that takes the pane past 46 rows
+//     drops the oldest lines down to 23 rows.
 //
 // Input: steps, each an opcode byte and its operands.
 // (Step 6 builds a long line from a repeated byte.)
@@ -119,11 +120,22 @@ class PaneCheck {
 public:
     PaneCheck() : pane(fuzz::font()) {}
 
+    /// Past 46 rows the pane drops its oldest lines, down to 23 rows.
     void insert(const std::string& text)
     {
         checkLine(text);
+        const int rowsBefore = pane.getRowCount();
+        const std::size_t linesBefore = pane.getMessages().size();
         pane.insert_msg(text);
         model.push_back({});
+        const std::size_t gone = linesBefore + 1 - pane.getMessages().size();
+        if (gone > 0)
+            FUZZ_CHECK(rowsBefore + rowsHeld(pane.getMessages().back()) > 46 &&
+                           (pane.getRowCount() <= 23 || pane.getMessages().size() == 1),
+                       "lines dropped before 46 rows, or too few dropped");
+        else
+            FUZZ_CHECK(pane.getRowCount() <= 46, "the pane holds more than 46 rows");
+        model.erase(model.begin(), model.begin() + static_cast<std::ptrdiff_t>(gone));
         checkLayout();
     }
 
