@@ -1,9 +1,13 @@
-// Chat line split and wrap, and the message pane's mention matcher and
-// scrolling, with arbitrary roster UIDs (pattern metacharacters included)
-// and arbitrary line texts. Every result is compared with a plain reading
-// of the rules:
-//   - a line is cut after its first ":"; a message over 70 bytes is wrapped
-//     once, the continuation starting with a space;
+// Chat line split and wrap, UTF-8 drawing, and the message pane's mention
+// matcher and scrolling, with arbitrary roster UIDs (pattern metacharacters
+// included) and arbitrary line texts, UTF-8 or not. Every result is compared
+// with a plain reading of the rules:
+//   - a line is cut after its first ":"; a message over 70 characters is
+//     wrapped once, never inside a character, the continuation starting with
+//     a space;
+//   - every piece draws its bytes decoded: ASCII as it always drew, nothing
+//     but scalar values, and well-formed text as characters that encode back
+//     to the same bytes;
 //   - a piece mentions UID u when it holds "@u" literally, then at most one
 //     C-locale punctuation character, then white space or the piece's end;
 //     mention colours accumulate per line, piece by piece, in roster order;
@@ -20,6 +24,7 @@
 #include "client/widgets/Chat_RECV.hpp"
 #include "client/widgets/MentionMatcher.hpp"
 #include "client/widgets/MultipartText.hpp"
+#include "client/widgets/Utf8.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -31,19 +36,31 @@ namespace {
 
 constexpr std::size_t kWrap = 70;
 
-struct Rules {
-    std::vector<std::string> pieces;
-    int rows;
-};
-
-Rules splitByRules(const std::string& line)
+/// The UTF-8 bytes of a roster text, as the pane compares it with pieces.
+std::string bytesOf(const sf::String& text)
 {
-    const std::size_t colon = line.find(':');
-    const std::string head = colon == std::string::npos ? "" : line.substr(0, colon + 1);
-    const std::string message = colon == std::string::npos ? line : line.substr(colon + 1);
-    if (message.size() > kWrap)
-        return {{head, message.substr(0, kWrap), " " + message.substr(kWrap)}, 2};
-    return {{head, message}, 1};
+    const std::basic_string<sf::Uint8> utf8 = text.toUtf8();
+    return std::string(utf8.begin(), utf8.end());
+}
+
+/// What `bytes` draw as, checked against the decoding rules.
+sf::String drawnAs(const std::string& bytes)
+{
+    const sf::String shown = decodeUtf8(bytes);
+    std::string encoded;
+    for (const sf::Uint32 code : shown) {
+        FUZZ_CHECK(isScalarValue(code), "decoded to something that is not a character");
+        encoded += encodeUtf8(code);
+    }
+    const auto marks = [](const std::string& text) { return std::count(text.begin(), text.end(), '?'); };
+    // Each "?" added stands for at least one bad byte; with none added, every
+    // byte belonged to a character.
+    FUZZ_CHECK(encoded.size() <= bytes.size(), "decoding made up bytes");
+    if (marks(encoded) == marks(bytes))
+        FUZZ_CHECK(encoded == bytes, "well-formed text does not decode to its own characters");
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return c >= 0; }))
+        FUZZ_CHECK(shown == sf::String(bytes), "ASCII does not draw as it always did");
+    return shown;
 }
 
 bool isPunct(char c)
@@ -68,28 +85,29 @@ bool mentions(const std::string& piece, const std::string& uid)
     return false;
 }
 
-std::vector<std::string> shownPieces(const MultipartText& line)
-{
-    std::vector<std::string> shown;
-    for (const sf::Text& piece : line.getText())
-        shown.push_back(piece.getString().toAnsiString());
-    return shown;
-}
-
 void checkLine(const std::string& text)
 {
-    const Rules rules = splitByRules(text);
+    const std::size_t colon = text.find(':');
+    const std::string head = colon == std::string::npos ? "" : text.substr(0, colon + 1);
+    const std::string message = colon == std::string::npos ? text : text.substr(colon + 1);
+    const sf::String characters = drawnAs(message);
+    const int rows = characters.getSize() > kWrap ? 2 : 1;
     MultipartText line(text, fuzz::font(), sf::Color::Red);
-    std::vector<std::string> expected;
-    for (const std::string& piece : rules.pieces)
-        expected.push_back(fuzz::asShown(piece));
-    FUZZ_CHECK(shownPieces(line) == expected, "line not cut and wrapped by the rules");
-    FUZZ_CHECK(line.getPieceStrings() == expected, "cached piece bytes differ from the pieces");
-    FUZZ_CHECK(line.getSize() == rules.rows, "row count of a line");
-    std::string uid = expected.front();
-    if (!uid.empty())
-        uid.pop_back();
-    FUZZ_CHECK(line.getUID() == uid, "getUID is not the sender piece less its colon");
+    const std::vector<std::string>& bytes = line.getPieceStrings();
+    FUZZ_CHECK(line.getSize() == rows && bytes.size() == static_cast<std::size_t>(rows) + 1, "row count of a line");
+    FUZZ_CHECK(bytes[0] == head, "sender piece is not the line up to its first colon");
+    if (rows == 1) {
+        FUZZ_CHECK(bytes[1] == message, "an unwrapped message is not one piece");
+    } else {
+        const std::string rest = bytes[2].substr(1);
+        FUZZ_CHECK(bytes[2][0] == ' ' && bytes[1] + rest == message, "the rows do not hold the message");
+        FUZZ_CHECK(drawnAs(bytes[1]).getSize() == kWrap, "the first row does not hold 70 characters");
+        FUZZ_CHECK(drawnAs(bytes[1]) + drawnAs(rest) == characters, "the wrap cut a character");
+    }
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        FUZZ_CHECK(line.getText()[i].getString() == drawnAs(bytes[i]), "a piece does not draw its bytes");
+    FUZZ_CHECK(line.getUID() == head.substr(0, head.empty() ? 0 : head.size() - 1),
+               "getUID is not the sender piece less its colon");
 
     line.setPosition(250, 100);
     const auto& texts = line.getText();
@@ -98,7 +116,7 @@ void checkLine(const std::string& text)
     if (texts.size() == 3)
         FUZZ_CHECK(texts[2].getPosition() == texts[1].getPosition() + sf::Vector2f(0, 20),
                    "continuation not right under the message");
-    for (int row = rules.rows; row > 0; --row) {
+    for (int row = rows; row > 0; --row) {
         FUZZ_CHECK(!line.isEmpty(), "line emptied before its last row went");
         line.pop_head();
     }
@@ -151,10 +169,9 @@ public:
                 continue;
             const sf::Text* match = nullptr;
             for (const sf::Text& entry : roster)
-                // Compared as the roster text and the sender piece give them,
-                // not as bytes: bytes without a character in the C locale
-                // all come back from a text alike.
-                if (entry.getString() == sf::String(line.getUID()))
+                // Compared as drawn, not as bytes: bad sequences all draw
+                // as "?" alike.
+                if (entry.getString() == decodeUtf8(line.getUID()))
                     match = &entry;
             if (match != nullptr)
                 FUZZ_CHECK(line.getText().front().getFillColor() == match->getFillColor(), "sender colour");
@@ -183,14 +200,14 @@ public:
     {
         roster.clear();
         for (std::size_t i = 0; i < uids.size(); ++i) {
-            sf::Text entry(uids[i], fuzz::font(), 15);
+            sf::Text entry(decodeUtf8(uids[i]), fuzz::font(), 15);
             // Colours may repeat on purpose: a repeated colour is kept once.
             entry.setFillColor(sf::Color(static_cast<sf::Uint8>(colourSeed + (i % 3)), 200, 100));
             roster.push_back(entry);
         }
         std::vector<std::string> names;
         for (const sf::Text& entry : roster)
-            names.push_back(entry.getString().toAnsiString());
+            names.push_back(bytesOf(entry.getString()));
         matcher.setRoster(names);
     }
 
@@ -203,7 +220,7 @@ private:
     {
         std::vector<std::size_t> expected;
         for (std::size_t e = 0; e < roster.size(); ++e)
-            if (mentions(piece, roster[e].getString().toAnsiString()))
+            if (mentions(piece, bytesOf(roster[e].getString())))
                 expected.push_back(e);
         FUZZ_CHECK(matcher.mentioned(piece) == expected, "matcher verdict differs from the rule");
         return expected;

@@ -11,6 +11,8 @@
 #include "tests/support/Canvas.hpp"
 #include "tests/support/Graphics.hpp"
 
+#include "protocol/line.hpp"
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -105,7 +107,7 @@ TEST(ClientWithWidgets, ChatScreenTellsWhetherItIsConnected)
 class InputWithWidgets : public ::testing::Test {
 protected:
     InputWithWidgets()
-        : font(testFont()), box(font), roster(font), caret(95, 640),
+        : font(testFont()), box(font, kMaxTypedBytes), roster(font), caret(95, 640),
           input(
               "alice", msg, gui_msg, box, caret, roster, [this](Key key) { return held.count(key) > 0; },
               [this](const std::string& line) {
@@ -118,8 +120,8 @@ protected:
     {
         sf::Event event;
         event.type = sf::Event::TextEntered;
-        for (const char c : text) {
-            event.text.unicode = static_cast<unsigned char>(c);
+        for (const sf::Uint32 code : sf::String::fromUtf8(text.begin(), text.end())) {
+            event.text.unicode = code;
             input.handle(event);
         }
     }
@@ -148,12 +150,15 @@ protected:
 
 TEST_F(InputWithWidgets, TheInputBoxStopsTheLineAt112Bytes)
 {
-    type(std::string(111, 'x'));
-    type("yz");
-    EXPECT_EQ(msg, std::string(111, 'x') + "y");
+    type(std::string(110, 'x') + "è");
+    EXPECT_EQ(msg.size(), 112u) << "a two-byte character that fits exactly";
+    press(Key::Backspace);
+    type("y€è");
+    EXPECT_EQ(msg, std::string(110, 'x') + "y") << "characters that do not fit whole are dropped";
+    type("z!");
     press(Key::Enter);
     ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0], "alice: " + std::string(111, 'x') + "y");
+    EXPECT_EQ(sent[0], "alice: " + std::string(110, 'x') + "yz");
 }
 
 TEST_F(InputWithWidgets, CaretStepsBackOnBackspaceAndHomeAfterSending)

@@ -155,10 +155,13 @@ void Chat_RECV::scanLine(MultipartText& line)
             continue;
         }
         if (m_matcherVersion != m_rosterVersion) {
+            // Pieces are compared as the bytes that came in, and a roster
+            // text was decoded from UTF-8: it goes back to those bytes.
             std::vector<std::string> uids;
             uids.reserve(m_roster.size());
             for (const RosterUID& uid : m_roster) {
-                uids.push_back(uid.name.toAnsiString());
+                const std::basic_string<sf::Uint8> bytes = uid.name.toUtf8();
+                uids.emplace_back(bytes.begin(), bytes.end());
             }
             m_matcher.setRoster(std::move(uids));
             m_matcherVersion = m_rosterVersion;
