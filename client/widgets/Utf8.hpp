@@ -31,4 +31,7 @@ bool isScalarValue(std::uint32_t code);
 /// The UTF-8 bytes of `code`, a scalar value.
 std::string encodeUtf8(std::uint32_t code);
 
+/// The UTF-8 bytes of `text`.
+std::string encodeUtf8(const sf::String& text);
+
 } // namespace parlana
