@@ -14,6 +14,7 @@ namespace parlana {
 // well-formed UTF-8 reads as one "?" per maximal subpart (the longest start
 // of a well-formed sequence found there, else a single byte), so a bad byte
 // never swallows the good characters after it and every "?" is one glyph.
+// Below, such a sequence counts as one character, as it draws as one.
 
 /// The characters `bytes` draw as.
 sf::String decodeUtf8(std::string_view bytes);
