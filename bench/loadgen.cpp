@@ -20,6 +20,7 @@
 // set-up error or a lost line, 2 on a usage error.
 
 #include "protocol/frame.hpp"
+#include "protocol/line.hpp"
 #include "protocol/tokens.hpp"
 
 #include <arpa/inet.h>

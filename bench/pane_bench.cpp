@@ -1,6 +1,7 @@
 // The message pane's work in one connected frame, as the frame loop does it:
 // sender colours, one colour step and the mention scan, with a full pane of
-// 23 lines that mention several of 46 roster UIDs.
+// 23 lines, ASCII or accented, that mention several of 46 roster UIDs; and
+// the building of one line.
 #include "client/widgets/Chat_RECV.hpp"
 #include "tests/support/Graphics.hpp"
 
@@ -43,18 +44,40 @@ std::vector<sf::Text> makeRoster()
     return roster;
 }
 
+// The words of the lines: ASCII, or Italian with an accented letter in most
+// words (two bytes each), laid out alike: the long tail wraps either way.
+struct Words {
+    const char* hey;
+    const char* see;
+    const char* and_;
+    const char* also;
+    const char* tail;
+};
+const Words kAscii{"hey", "see", "and", "also", " with some more words so that the line wraps onto a second row"};
+const Words kAccented{"ehi", "perché", "e", "più", " con qualità già più città così però è già là più giù ché sì"};
+
+const Words& words(const benchmark::State& state)
+{
+    return state.range(0) == 0 ? kAscii : kAccented;
+}
+
+std::string lineText(int l, const Words& w)
+{
+    std::string line = uidName(l) + ": " + w.hey + " @" + uidName((l + 5) % kRosterSize) + ", " + w.see + " @" +
+                       uidName((l + 11) % kRosterSize) + " " + w.and_ + " @" + uidName((l + 17) % kRosterSize) + "! " +
+                       w.also + " @" + uidName((l + 29) % kRosterSize);
+    if (l % 3 == 0) {
+        line += w.tail;
+    }
+    return line;
+}
+
 // Each line comes from a roster UID and mentions four others; every third
 // line is long enough to wrap.
-void fillPane(Chat_RECV& pane)
+void fillPane(Chat_RECV& pane, const Words& w)
 {
     for (int l = 0; l < kPaneLines; ++l) {
-        std::string line = uidName(l) + ": hey @" + uidName((l + 5) % kRosterSize) + ", see @" +
-                           uidName((l + 11) % kRosterSize) + " and @" + uidName((l + 17) % kRosterSize) + "! also @" +
-                           uidName((l + 29) % kRosterSize);
-        if (l % 3 == 0) {
-            line += " with some more words so that the line wraps onto a second row";
-        }
-        pane.insert_msg(line);
+        pane.insert_msg(lineText(l, w));
     }
 }
 
@@ -68,7 +91,7 @@ void frame(Chat_RECV& pane, std::vector<sf::Text>& roster)
 void BM_PaneFrameSteady(benchmark::State& state)
 {
     Chat_RECV pane(benchFont());
-    fillPane(pane);
+    fillPane(pane, words(state));
     std::vector<sf::Text> roster = makeRoster();
     frame(pane, roster);
     for (auto _ : state) {
@@ -81,7 +104,7 @@ void BM_PaneFrameSteady(benchmark::State& state)
 void BM_PaneFrameRosterSwap(benchmark::State& state)
 {
     Chat_RECV pane(benchFont());
-    fillPane(pane);
+    fillPane(pane, words(state));
     std::vector<sf::Text> first = makeRoster();
     std::vector<sf::Text> second = first;
     second.back().setString("newcomer");
@@ -99,7 +122,7 @@ void BM_PaneFrameRosterSwap(benchmark::State& state)
 void BM_PaneFrameNewUID(benchmark::State& state)
 {
     Chat_RECV pane(benchFont());
-    fillPane(pane);
+    fillPane(pane, words(state));
     std::vector<sf::Text> roster = makeRoster();
     frame(pane, roster);
     long joined = 0;
@@ -109,10 +132,23 @@ void BM_PaneFrameNewUID(benchmark::State& state)
     }
 }
 
+// Building one wrapped line as the pane does when it arrives: split, wrap,
+// decode and the sf::Text of each piece.
+void BM_LineBuild(benchmark::State& state)
+{
+    const std::string text = lineText(0, words(state));
+    for (auto _ : state) {
+        parlana::MultipartText line(text, benchFont(), sf::Color::White);
+        benchmark::DoNotOptimize(line);
+    }
+}
+
 } // namespace
 
-BENCHMARK(BM_PaneFrameSteady);
-BENCHMARK(BM_PaneFrameRosterSwap);
-BENCHMARK(BM_PaneFrameNewUID);
+// Argument 0: ASCII lines; 1: accented ones.
+BENCHMARK(BM_PaneFrameSteady)->ArgName("accented")->Arg(0)->Arg(1);
+BENCHMARK(BM_PaneFrameRosterSwap)->ArgName("accented")->Arg(0)->Arg(1);
+BENCHMARK(BM_PaneFrameNewUID)->ArgName("accented")->Arg(0)->Arg(1);
+BENCHMARK(BM_LineBuild)->ArgName("accented")->Arg(0)->Arg(1);
 
 BENCHMARK_MAIN();

@@ -1,13 +1,15 @@
 #include "client/ChatScreen.hpp"
 
 #include "client/widgets/Style.hpp"
+#include "client/widgets/Utf8.hpp"
+#include "protocol/line.hpp"
 
 #include <algorithm>
 #include <map>
 
 namespace parlana {
 
-ChatScreen::ChatScreen(sf::Font& font) : bar(font), roster(font), box(font), pane(font) {}
+ChatScreen::ChatScreen(sf::Font& font) : bar(font), roster(font), box(font, kMaxTypedBytes), pane(font) {}
 
 void ChatScreen::placeTypedLine(sf::Text& gui_msg, const sf::Font& font) const
 {
@@ -22,7 +24,7 @@ void ChatScreen::beforePackets(ClientState& state, Cursor& caret, const std::str
 {
     bar.updateClock();
     roster.updateUIDcounter();
-    state.gui_msg.setString(state.msg);
+    state.gui_msg.setString(decodeUtf8(state.msg));
     caret.updatePosition(static_cast<int>(state.gui_msg.getLocalBounds().width), 1);
     // Until admitted the bar says so, whatever colours the run has handed
     // out: it shows the notice for an empty map.

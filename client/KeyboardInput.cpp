@@ -1,5 +1,7 @@
 #include "client/KeyboardInput.hpp"
 
+#include "protocol/line.hpp"
+
 namespace parlana {
 
 KeyCommand held_key_command(const KeyProbe& isKeyPressed)
@@ -17,12 +19,14 @@ KeyCommand held_key_command(const KeyProbe& isKeyPressed)
 
 bool is_typable(std::uint32_t code)
 {
-    return code <= 127 && code != 8 && code != 9 && code != 10 && code != 13;
+    if (code < 0x80)
+        return isLineByte(static_cast<char>(code));
+    return code > 0x9F && isScalarValue(code);
 }
 
 std::string format_line(const std::string& uid, const std::string& text)
 {
-    return uid + ": " + text;
+    return linePrefix(uid) + text;
 }
 
 } // namespace parlana

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "client/widgets/Utf8.hpp"
+
 #include <SFML/Graphics/Text.hpp>
 #include <SFML/Window/Event.hpp>
 #include <SFML/Window/Keyboard.hpp>
@@ -27,7 +29,9 @@ enum class KeyCommand { None, Erase, Send, NextPage, PrevPage };
 KeyCommand held_key_command(const KeyProbe& isKeyPressed);
 
 /// True for the code points a typed line takes: ASCII except backspace, tab,
-/// line feed and carriage return (Backspace and Enter act through held keys).
+/// line feed and carriage return (Backspace and Enter act through held keys),
+/// and every character above U+009F; no C1 control, surrogate or value past
+/// U+10FFFF.
 bool is_typable(std::uint32_t code);
 
 /// The chat line sent for `text` typed by `uid`.
@@ -57,10 +61,15 @@ public:
     }
 
 private:
+    /// A typable character goes in as its UTF-8 bytes when they all fit: when
+    /// the line holding all but the last of them is not full yet.
     void type(std::uint32_t code)
     {
-        if (is_typable(code) && !m_box.isFull(m_msg))
-            m_msg.push_back(static_cast<char>(code));
+        if (!is_typable(code))
+            return;
+        const std::string bytes = encodeUtf8(code);
+        if (!m_box.isFull(m_msg + bytes.substr(0, bytes.size() - 1)))
+            m_msg += bytes;
     }
 
     void act(KeyCommand command)
@@ -87,7 +96,8 @@ private:
     {
         if (m_msg.empty())
             return;
-        m_msg.pop_back();
+        // A whole character, never a part of one.
+        m_msg.erase(lastCharacterStart(m_msg));
         // The drawable still shows the line as the frame began; the next
         // frame places the caret again from the shortened line.
         m_caret.updatePosition(static_cast<int>(m_guiMsg.getGlobalBounds().width), 2);

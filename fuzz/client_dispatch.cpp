@@ -25,6 +25,7 @@
 #include "client/Receive.hpp"
 #include "client/ServerLink.hpp"
 #include "client/widgets/Chat_Error.hpp"
+#include "client/widgets/Utf8.hpp"
 #include "protocol/frame.hpp"
 #include "tests/support/FakeTransport.hpp"
 
@@ -162,7 +163,7 @@ private:
         m_mapWasFull = m_mapWasFull || remembered.size() == kMaxRememberedUids;
         FUZZ_CHECK(entries.size() == uids.size(), "roster panel does not list the packet's UIDs");
         for (std::size_t i = 0; i < uids.size(); ++i) {
-            FUZZ_CHECK(entries[i].getString() == sf::String(uids[i]), "roster entry out of order or altered");
+            FUZZ_CHECK(entries[i].getString() == decodeUtf8(uids[i]), "roster entry out of order or altered");
             const sf::Color colour = entries[i].getFillColor();
             FUZZ_CHECK(!uncoloured(colour), "roster entry left uncoloured");
             const auto stored = remembered.find(uids[i]);

@@ -100,7 +100,9 @@ def chat_line() -> dict:
                 + line(b"m: @a.b hi @axb @(x @[ @+ @a|b @\\") + line(b"n: @a.bz @axb") + scan + draw)
     scroll = roster(b"u") + b"".join(line(b"u: line %d @u" % i) for i in range(20)) + line(b"u: " + typed) \
         + scan + draw + b"".join(line(b"u: more %d" % i) for i in range(6)) + draw + draw + scan
-    return {"mentions": mentions, "wrap": wrap, "patterns": patterns, "scroll": scroll}
+    utf8 = (roster(b"alice", "zoë".encode()) + line("zoë: perché @alice è".encode()) + line(("a:" + "è" * 71).encode())
+            + line(b"b: " + b"x" * 68 + b"\xe2\x82z\xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80 \x80 @zo\xc3") + scan + draw)
+    return {"mentions": mentions, "wrap": wrap, "patterns": patterns, "scroll": scroll, "utf8": utf8}
 
 
 def client_dispatch() -> dict:

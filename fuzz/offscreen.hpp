@@ -8,8 +8,6 @@
 
 #include <SFML/Graphics.hpp>
 
-#include <string>
-
 namespace parlana::fuzz {
 
 inline sf::Font& font()
@@ -27,13 +25,6 @@ inline sf::RenderWindow& window()
         return created;
     }();
     return *hidden;
-}
-
-/// Bytes as an sf::Text gives them back: the widgets compare text in this
-/// form, so expected values must pass through the same conversion.
-inline std::string asShown(const std::string& bytes)
-{
-    return sf::String(bytes).toAnsiString();
 }
 
 } // namespace parlana::fuzz

@@ -21,6 +21,7 @@
 #include "fuzz/fuzz_support.hpp"
 
 #include "protocol/frame.hpp"
+#include "protocol/line.hpp"
 #include "protocol/tokens.hpp"
 #include "protocol/uid.hpp"
 #include "server/Room.hpp"

@@ -16,8 +16,6 @@ inline const std::string kServerFullMessage = "ERROR: SERVER MAX CONNECTION REAC
 
 /// Longest UID a client will send, in bytes.
 constexpr std::size_t kMaxUidBytes = 10;
-/// Longest typed text of one chat line, in bytes.
-constexpr std::size_t kMaxTypedBytes = 112;
 
 /// True when `text` starts with `token` (position 0 only).
 inline bool beginsWith(const std::string& text, const std::string& token)

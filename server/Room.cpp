@@ -1,33 +1,12 @@
 #include "server/Room.hpp"
 
+#include "protocol/line.hpp"
 #include "protocol/tokens.hpp"
 #include "protocol/uid.hpp"
 
 #include <algorithm>
 
 namespace parlana {
-
-namespace {
-
-// Bytes the client never types: a line holding one could draw over the rows
-// below it or rewrite its own start.
-bool typable(char c)
-{
-    return c != '\t' && c != '\n' && c != '\r' && c != '\b';
-}
-
-// A line its sender may send: in its own name ("UID: "), then at most the
-// text the client lets one type. Anything else would speak for somebody else,
-// pass for a control packet, or overflow the others' panes.
-bool ownLine(std::string_view text, const std::string& prefix)
-{
-    if (text.size() < prefix.size() || text.compare(0, prefix.size(), prefix) != 0)
-        return false;
-    const std::string_view typed = text.substr(prefix.size());
-    return typed.size() <= kMaxTypedBytes && std::all_of(typed.begin(), typed.end(), typable);
-}
-
-} // namespace
 
 Room::Room(std::ostream& log) : m_log(log), uid_error(kUidErrorToken), uid_limit_reached(kLimitToken)
 {
@@ -44,7 +23,7 @@ Room::JoinResult Room::join(std::unique_ptr<Session> newcomer, const std::string
         return refuse(std::move(newcomer), uid_error, "[!] UID NOT VALID : disconnected");
     logLine("[*] " + uid + " : JOIN");
     newcomer->m_uid = uid;
-    newcomer->m_linePrefix = uid + ": ";
+    newcomer->m_linePrefix = linePrefix(uid);
     // What was broadcast before the admission is not the newcomer's.
     newcomer->m_broadcastFrom = m_broadcast.size();
     uids_sockets[uid + ","] = newcomer.get();
@@ -72,7 +51,7 @@ Room::JoinResult Room::refuse(std::unique_ptr<Session> newcomer, const std::stri
 void Room::relay(const Session& sender, std::string_view body)
 {
     const std::string_view text = bodyString(body);
-    if (!text.empty() && !ownLine(text, sender.m_linePrefix)) {
+    if (!text.empty() && !isOwnLine(text, sender.m_linePrefix)) {
         // The UID was valid at admission, so it is safe to print.
         logLine("[!] " + sender.uid() + " : LINE REFUSED");
         return;

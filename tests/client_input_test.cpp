@@ -54,8 +54,8 @@ protected:
 
     void type(const std::string& text)
     {
-        for (const char c : text)
-            input.handle(textEvent(static_cast<unsigned char>(c)));
+        for (const sf::Uint32 code : sf::String::fromUtf8(text.begin(), text.end()))
+            input.handle(textEvent(code));
     }
 
     std::string msg;
@@ -78,14 +78,15 @@ TEST_F(KeyboardInputTest, TextEventsAppendBytes)
     EXPECT_TRUE(asked.empty()) << "text events do not look at held keys";
 }
 
-TEST_F(KeyboardInputTest, ControlAndNonAsciiCodesAreFiltered)
+TEST_F(KeyboardInputTest, CharactersGoInAsUtf8AndControlsAreFiltered)
 {
-    for (const std::uint32_t code : {8u, 9u, 10u, 13u, 128u, 233u, 0x20ACu, 0x1F600u})
+    for (const std::uint32_t code : {8u, 9u, 10u, 13u, 0x80u, 0x9Fu, 0xD800u, 0xDFFFu, 0x110000u})
         input.handle(textEvent(code));
     EXPECT_EQ(msg, "");
-    for (const std::uint32_t code : {27u, 127u, 0u, 7u, 11u, 12u, 31u, 126u})
+    for (const std::uint32_t code :
+         {27u, 127u, 0u, 7u, 11u, 12u, 31u, 126u, 0xA0u, 0x7FFu, 0x800u, 0x10000u, 0x10FFFFu})
         input.handle(textEvent(code));
-    EXPECT_EQ(msg, std::string("\x1b\x7f\0\x07\x0b\x0c\x1f~", 8));
+    EXPECT_EQ(msg, std::string("\x1b\x7f\0\x07\x0b\x0c\x1f~\u00A0\u07FF\u0800\U00010000\U0010FFFF", 23));
 }
 
 TEST_F(KeyboardInputTest, EnterSendsUidColonSpaceAndText)
@@ -133,13 +134,13 @@ TEST_F(KeyboardInputTest, LineOfSpacesIsSent)
     EXPECT_EQ(sent, std::vector<std::string>{"alice:    "});
 }
 
-TEST_F(KeyboardInputTest, BackspaceRemovesOneBytePerNonTextEvent)
+TEST_F(KeyboardInputTest, BackspaceRemovesOneCharacterPerNonTextEvent)
 {
-    type("abc");
+    type("a€😀");
     held = {Key::Backspace};
     input.handle(keyEvent(Key::Backspace));
     input.handle(textEvent(8));
-    EXPECT_EQ(msg, "ab");
+    EXPECT_EQ(msg, "a€");
     input.handle(mouseMove());
     EXPECT_EQ(msg, "a");
     ASSERT_EQ(caret.moves.size(), 2u);

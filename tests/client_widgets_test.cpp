@@ -112,7 +112,7 @@ TEST(ClientWithWidgets, ChatScreenTellsWhetherItIsConnected)
 class InputWithWidgets : public ::testing::Test {
 protected:
     InputWithWidgets()
-        : font(testFont()), box(font), roster(font), caret(95, 640),
+        : font(testFont()), box(font, 112), roster(font), caret(95, 640),
           input(
               "alice", msg, gui_msg, box, caret, roster, [this](Key key) { return held.count(key) > 0; },
               [this](const std::string& line) {
@@ -123,8 +123,8 @@ protected:
 
     void type(const std::string& text)
     {
-        for (const char c : text)
-            input.handle(test::textEvent(static_cast<unsigned char>(c)));
+        for (const sf::Uint32 code : sf::String::fromUtf8(text.begin(), text.end()))
+            input.handle(test::textEvent(code));
     }
 
     void press(Key key)
@@ -147,12 +147,11 @@ protected:
 
 TEST_F(InputWithWidgets, TheInputBoxStopsTheLineAt112Bytes)
 {
-    type(std::string(111, 'x'));
-    type("yz");
-    EXPECT_EQ(msg, std::string(111, 'x') + "y");
+    type(std::string(110, 'x') + "€èy");
+    EXPECT_EQ(msg, std::string(110, 'x') + "è") << "a character goes in whole or not at all";
     press(Key::Enter);
     ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0], "alice: " + std::string(111, 'x') + "y");
+    EXPECT_EQ(sent[0], "alice: " + std::string(110, 'x') + "è");
 }
 
 TEST_F(InputWithWidgets, CaretStepsBackOnBackspaceAndHomeAfterSending)

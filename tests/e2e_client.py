@@ -109,6 +109,15 @@ class Run(CheckRun):
         self.pane_line(alice_win, alice_sees[0])
         self.ok("alice's own line comes back to her pane")
 
+        type_line(self.display, alice_win, "è")
+        peer.wait_for(lambda s: s == "alice: è", self.t(20), "'alice: è' in UTF-8")
+        def one_glyph():  # the second row of bob's pane: one 8-pixel character after "alice: "
+            image, top = screenshot(self.display, bob_win), PANE_TOP + ROW
+            return sum(map(is_white, image.region(306, top, 314, top + ROW))) > 5 and \
+                not any(map(is_lit, image.region(314, top, 346, top + ROW)))
+        wait_for(one_glyph, self.t(20), "'è' as one glyph in bob's pane", step=0.2)
+        self.ok("'è' typed by alice reaches a peer in UTF-8, and bob's pane as one character")
+
         logged = len(log.snapshot())
         long_uid, long_win = self.start_client("abcdefghijk", port, ALICE_AT)
         self.error_screen(long_win)

@@ -5,7 +5,7 @@ usage: package_check.py ROOT VERSION
 
 ROOT is a directory into which both Debian packages were unpacked
 (dpkg-deb -x); VERSION is the packages' version. The server must admit a
-join; the client, on a private Xvfb, must find the font shipped in ROOT, draw
+join; the client, on a private Xvfb, must find the font linked in ROOT, draw
 text and join; with that font removed it must print one line naming the
 places it looked and exit 1 without opening a window. This removes the font
 from ROOT. Exits 0 only when every check passed.
@@ -23,7 +23,7 @@ from e2e_x11 import (  # noqa: E402
     start_server, start_xvfb, wait_for)
 
 FONT = "Px437_Phoenix_BIOS-2y.ttf"
-# Where the packages put the font on a real installation; present, it would
+# Where the client package links the font on a real installation; present, it would
 # be found first and hide whether the unpacked one is.
 INSTALLED_FONT = "/usr/share/parlana/font/" + FONT
 ROSTER_FIRST_ROW = (30, 110, 200, 130)  # the first roster entry's text, inside its frame

@@ -1,4 +1,5 @@
 #include "protocol/frame.hpp"
+#include "protocol/line.hpp"
 #include "protocol/tokens.hpp"
 #include "server/Outbox.hpp"
 #include "server/Room.hpp"

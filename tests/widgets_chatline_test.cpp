@@ -1,9 +1,12 @@
 #include "client/widgets/MultipartText.hpp"
+#include "client/widgets/Utf8.hpp"
 #include "tests/support/Canvas.hpp"
 
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace parlana {
@@ -82,6 +85,30 @@ TEST(ChatLine, WrapsOnceAfterSeventyCharacters)
     EXPECT_EQ(got[1], " " + typed.substr(0, 69));
     EXPECT_EQ(got[2], " " + typed.substr(69));
     EXPECT_EQ(typed.size() - 69, 43u);
+
+    // Characters, not bytes, and never cut.
+    std::string accented;
+    for (int i = 0; i < 70; ++i)
+        accented += "è";
+    EXPECT_EQ(makeLine("a:" + accented + "€").getPieceStrings(), (std::vector<std::string>{"a:", accented, " €"}));
+}
+
+// One "?" per maximal ill-formed subpart, never hiding what follows.
+TEST(ChatLine, DrawsUtf8)
+{
+    const std::vector<std::pair<std::string, std::u32string>> cases{
+        {"perché € 😀 \xF4\x8F\xBF\xBF", U"perché € 😀 \U0010FFFF"},
+        {"a\xC3 \xE2\x82x \xF0\x9F\x98", U"a? ?x ?"},               // cut short
+        {"\xC0\xAF \xE0\x80\xAF \xF0\x80\x80\xAF", U"?? ??? ????"}, // overlong
+        {"\x80\xBF.\xA8 \xED\xA0\x80", U"??.? ???"},                // stray continuations, a surrogate
+        {"\xF4\x90\x80\x80\xF5\xFF", U"??????"},                    // past U+10FFFF, and bytes that never lead
+    };
+    for (const auto& [bytes, shown] : cases) {
+        EXPECT_EQ(decodeUtf8(bytes), sf::String::fromUtf32(shown.begin(), shown.end())) << bytes;
+    }
+    std::string ascii(128, '\0');
+    std::iota(ascii.begin(), ascii.end(), '\0');
+    EXPECT_EQ(decodeUtf8(ascii), sf::String(ascii)) << "ASCII draws as it always did";
 }
 
 TEST(ChatLine, PlacesMessageAfterColonAndContinuationBelow)

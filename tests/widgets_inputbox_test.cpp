@@ -15,7 +15,8 @@ using namespace test;
 
 TEST(InputBox, CounterAndFullTestCountBytes)
 {
-    Chat_BOX box(testFont());
+    EXPECT_EQ(Chat_BOX(testFont(), 5).getLengthLabel().getString().toAnsiString(), "0/5") << "the limit handed in";
+    Chat_BOX box(testFont(), 112);
     EXPECT_EQ(box.getEnterLabelXY(), sf::Vector2f(25.f, 640.f));
     EXPECT_EQ(box.getLengthLabel().getString().toAnsiString(), "0/112");
 
@@ -47,7 +48,7 @@ TEST(InputBox, FullLineEndsInsideTheBox)
 TEST(InputBox, DrawsFrameRedPromptAndCounterOverBorder)
 {
     Canvas canvas;
-    Chat_BOX box(testFont());
+    Chat_BOX box(testFont(), 112);
     const sf::Image image = canvas.render(box);
     EXPECT_EQ(image.getPixel(500, 599), sf::Color::White) << "top outline";
     EXPECT_EQ(image.getPixel(4, 640), sf::Color::White) << "left outline";

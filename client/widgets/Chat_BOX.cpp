@@ -1,28 +1,26 @@
 #include "client/widgets/Chat_BOX.hpp"
 
 #include "client/widgets/Style.hpp"
-#include "protocol/tokens.hpp"
 
 namespace parlana {
 
 namespace {
 
-// The counter and the full test read the same limit: the longest typed text
-// the protocol carries.
-std::string counterText(std::int32_t length)
+std::string counterText(std::int32_t length, std::size_t limit)
 {
-    return std::to_string(length) + "/" + std::to_string(kMaxTypedBytes);
+    return std::to_string(length) + "/" + std::to_string(limit);
 }
 
 } // namespace
 
-Chat_BOX::Chat_BOX(sf::Font& font) : msgLength(0), width(990), height(80), x(5), y(600)
+Chat_BOX::Chat_BOX(sf::Font& font, std::size_t limit)
+    : m_limit(limit), msgLength(0), width(990), height(80), x(5), y(600)
 {
     enterLabel.setString("ENTER : ");
     styleText(enterLabel, font, sf::Color::Red);
     enterLabel.setPosition(25.f, static_cast<float>(y + height / 2));
 
-    lengthLabel.setString(counterText(msgLength));
+    lengthLabel.setString(counterText(msgLength, m_limit));
     styleFrameLabel(lengthLabel, font, 25.f, static_cast<float>(y + height / 2 - 50));
 
     shapePanelFrame(frame, x, y, width, height, sf::Color::Transparent);
@@ -36,12 +34,12 @@ sf::Vector2<float> Chat_BOX::getEnterLabelXY() const
 void Chat_BOX::get_msg_length(std::string line)
 {
     msgLength = static_cast<std::int32_t>(line.size());
-    lengthLabel.setString(counterText(msgLength));
+    lengthLabel.setString(counterText(msgLength, m_limit));
 }
 
 bool Chat_BOX::isFull(std::string line) const
 {
-    return line.size() >= kMaxTypedBytes;
+    return line.size() >= m_limit;
 }
 
 void Chat_BOX::draw(sf::RenderWindow& window)

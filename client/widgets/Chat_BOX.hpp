@@ -2,6 +2,7 @@
 
 #include <SFML/Graphics.hpp>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -12,14 +13,15 @@ namespace parlana {
 /// to the font given to the constructor, which must outlive the box.
 class Chat_BOX {
 public:
-    /// Builds the frame and both labels.
-    explicit Chat_BOX(sf::Font& font);
+    /// Builds the frame and both labels, for a typed line of at most `limit`
+    /// bytes.
+    Chat_BOX(sf::Font& font, std::size_t limit);
 
     /// Position of the "ENTER : " label: (25, 640).
     sf::Vector2<float> getEnterLabelXY() const;
-    /// Records the byte length of `line` and rewrites the counter ("n/112").
+    /// Records the byte length of `line` and rewrites the counter ("n/limit").
     void get_msg_length(std::string line);
-    /// True when `line` holds 112 bytes or more.
+    /// True when `line` holds `limit` bytes or more.
     bool isFull(std::string line) const;
     /// Draws the frame, the prompt and the counter.
     void draw(sf::RenderWindow& window);
@@ -30,6 +32,7 @@ public:
     std::int32_t getMsgLength() const;
 
 private:
+    std::size_t m_limit;
     sf::RectangleShape frame;
     sf::Text enterLabel;
     sf::Text lengthLabel;

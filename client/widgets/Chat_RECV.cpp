@@ -1,6 +1,7 @@
 #include "client/widgets/Chat_RECV.hpp"
 
 #include "client/widgets/Style.hpp"
+#include "client/widgets/Utf8.hpp"
 
 #include <utility>
 
@@ -163,10 +164,12 @@ void Chat_RECV::scanLine(MultipartText& line)
             continue;
         }
         if (m_matcherVersion != m_rosterVersion) {
+            // Pieces are compared as the bytes that came in, and a roster
+            // text was decoded from UTF-8: it goes back to those bytes.
             std::vector<std::string> uids;
             uids.reserve(m_roster.size());
             for (const RosterUID& uid : m_roster) {
-                uids.push_back(uid.name.toAnsiString());
+                uids.push_back(encodeUtf8(uid.name));
             }
             m_matcher.setRoster(std::move(uids));
             m_matcherVersion = m_rosterVersion;

@@ -1,6 +1,7 @@
 #include "client/widgets/Chat_UID.hpp"
 
 #include "client/widgets/Style.hpp"
+#include "client/widgets/Utf8.hpp"
 
 #include <cmath>
 #include <cstdlib>
@@ -36,7 +37,7 @@ Chat_UID::Chat_UID(sf::Font& font)
 void Chat_UID::getUIDS(std::string uid)
 {
     sf::Text entry;
-    entry.setString(uid);
+    entry.setString(decodeUtf8(uid));
     entry.setFont(font);
     entry.setCharacterSize(kCharacterSize);
     // Black marks an entry that the colouring pass below still has to colour.

@@ -1,6 +1,7 @@
 #include "client/widgets/MultipartText.hpp"
 
 #include "client/widgets/Style.hpp"
+#include "client/widgets/Utf8.hpp"
 
 #include <algorithm>
 #include <utility>
@@ -10,10 +11,10 @@ namespace parlana {
 namespace {
 constexpr std::size_t kWrapAfter = 70;
 
-sf::Text makePiece(const std::string& text, sf::Font& font, sf::Color colour)
+sf::Text makePiece(const std::string& bytes, sf::Font& font, sf::Color colour)
 {
     sf::Text piece;
-    piece.setString(text);
+    piece.setString(decodeUtf8(bytes));
     styleText(piece, font, colour);
     return piece;
 }
@@ -31,21 +32,21 @@ MultipartText::MultipartText(std::string line, sf::Font& font, sf::Color uidColo
         head = line.substr(0, colon + 1);
         message = line.substr(colon + 1);
     }
-    texts.push_back(makePiece(head, font, uidColor));
-    if (message.size() > kWrapAfter) {
-        texts.push_back(makePiece(message.substr(0, kWrapAfter), font, sf::Color::White));
-        texts.push_back(makePiece(" " + message.substr(kWrapAfter), font, sf::Color::White));
+    // The pieces keep their bytes, which the pane's scans read: a roster UID
+    // is compared with them as bytes.
+    m_pieceStrings.push_back(std::move(head));
+    const std::size_t rowEnd = characterEnd(message, kWrapAfter);
+    if (rowEnd < message.size()) {
+        m_pieceStrings.push_back(message.substr(0, rowEnd));
+        m_pieceStrings.push_back(" " + message.substr(rowEnd));
         size = 2;
     } else {
-        texts.push_back(makePiece(message, font, sf::Color::White));
+        m_pieceStrings.push_back(std::move(message));
     }
-
-    // Scans read the pieces as sf::Text gives them back, as the byte form the
-    // roster UIDs are compared in; converting once here spares every frame.
-    for (const sf::Text& piece : texts) {
-        m_pieceStrings.push_back(piece.getString().toAnsiString());
+    for (const std::string& bytes : m_pieceStrings) {
+        texts.push_back(makePiece(bytes, font, texts.empty() ? uidColor : sf::Color::White));
     }
-    m_sender = sf::String(getUID());
+    m_sender = decodeUtf8(getUID());
 }
 
 void MultipartText::setUIDcolor(sf::Color color)
@@ -108,7 +109,7 @@ std::string MultipartText::getUID() const
     if (texts.empty()) {
         return "";
     }
-    std::string first = texts.front().getString().toAnsiString();
+    std::string first = m_pieceStrings.front();
     if (!first.empty()) {
         first.pop_back();
     }

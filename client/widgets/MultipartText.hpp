@@ -11,8 +11,8 @@
 namespace parlana {
 
 /// One received chat line as the message pane shows it: the sender piece
-/// ("uid:") in the sender's colour, then the message, wrapped once after 70
-/// characters. The pieces refer to the font given to the constructor, which
+/// ("uid:") in the sender's colour, then the message, wrapped once after its
+/// 70th character. The bytes are drawn as UTF-8. The pieces refer to the font given to the constructor, which
 /// must outlive the line.
 ///
 /// A line without any ":" has an empty sender piece and the whole line as its
@@ -36,7 +36,7 @@ public:
     sf::Vector2<float> getUIDxy() const;
     /// Position of the last piece ((0, 0) when the line is empty).
     sf::Vector2<float> getXY() const;
-    /// The first piece's string without its last character; "" when empty.
+    /// The first piece's bytes without the last one; "" when empty.
     std::string getUID() const;
     /// Rows the line took when built: 1, or 2 when wrapped.
     std::int16_t getSize() const;
@@ -57,10 +57,10 @@ public:
     const std::vector<sf::Color>& getReferenceColors() const;
     /// True while the first piece is the sender piece.
     bool hasUIDpiece() const;
-    /// The sender as getUID() gave it at construction, kept so that the pane
-    /// can match it against roster texts without converting every frame.
+    /// The sender, getUID() at construction as drawn, kept so that the pane
+    /// can match it against roster texts without decoding every frame.
     const sf::String& getSender() const;
-    /// Byte strings of the pieces, parallel to getText(), converted once.
+    /// The bytes of the pieces, parallel to getText().
     const std::vector<std::string>& getPieceStrings() const;
 
 private:
@@ -72,7 +72,8 @@ private:
     std::uint16_t colorIndex;
     bool hasUID;
 
-    // Caches for the pane's per-frame work; they follow `texts` piece by piece.
+    // For the pane's per-frame work: the sender, and the pieces' bytes, which
+    // follow `texts` piece by piece.
     sf::String m_sender;
     std::vector<std::string> m_pieceStrings;
 };

@@ -1,6 +1,7 @@
 #include "tests/support/HostilePeers.hpp"
 
 #include "protocol/frame.hpp"
+#include "protocol/line.hpp"
 #include "protocol/tokens.hpp"
 
 #include <thread>
