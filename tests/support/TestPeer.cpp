@@ -27,12 +27,12 @@ int remainingMs(Clock::time_point deadline)
     return left < 0 ? 0 : static_cast<int>(left);
 }
 
-sockaddr_in loopback(unsigned short port)
+sockaddr_in ipv4(unsigned short port, const char* host = "127.0.0.1")
 {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::inet_pton(AF_INET, host, &address.sin_addr);
     return address;
 }
 
@@ -41,7 +41,7 @@ sockaddr_in loopback(unsigned short port)
 unsigned short freePort()
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = loopback(0);
+    sockaddr_in address = ipv4(0);
     ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
     socklen_t length = sizeof address;
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
@@ -59,13 +59,13 @@ TestPeer::~TestPeer()
     close();
 }
 
-bool TestPeer::connect(unsigned short port, int receiveBuffer)
+bool TestPeer::connect(unsigned short port, int receiveBuffer, const char* host)
 {
     close();
     m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (receiveBuffer > 0)
         ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-    sockaddr_in address = loopback(port);
+    sockaddr_in address = ipv4(port, host);
     if (::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         close();
         return false;
@@ -168,7 +168,7 @@ void TestPeer::close()
     m_fd = -1;
 }
 
-ServerProcess::ServerProcess(const std::string& portArgument)
+ServerProcess::ServerProcess(const std::string& portArgument, const std::vector<std::string>& options)
 {
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0)
@@ -177,7 +177,11 @@ ServerProcess::ServerProcess(const std::string& portArgument)
     if (m_pid == 0) {
         ::dup2(pipeFds[1], STDOUT_FILENO);
         const std::string binary = serverBinary();
-        ::execl(binary.c_str(), binary.c_str(), portArgument.c_str(), static_cast<char*>(nullptr));
+        std::vector<char*> argv{const_cast<char*>(binary.c_str()), const_cast<char*>(portArgument.c_str())};
+        for (const std::string& option : options)
+            argv.push_back(const_cast<char*>(option.c_str()));
+        argv.push_back(nullptr);
+        ::execv(binary.c_str(), argv.data());
         ::_exit(127);
     }
     ::close(pipeFds[1]);
