@@ -7,7 +7,10 @@
 // anyone else; the server is alive; its resident memory grew by less than
 // 64 MiB; its open descriptors are back to what they were.
 //
-// The server binary is the one built beside this program.
+// The server binary is the one built beside this program. It runs with a
+// budget of 2,000 packets a second per member: the chatters' bursts and the
+// 20,000 lines that fill the sleepers go through at speed, while a member
+// sending at full speed is still cut off as flooding.
 //
 //   soak [--minutes M]   (no --minutes: one short round, as ctest runs it)
 #include "protocol/tokens.hpp"
@@ -25,6 +28,7 @@
 #include <memory>
 #include <mutex>
 #include <random>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -281,6 +285,16 @@ std::vector<Injection> injections(int scale)
              forger->sendText("forger: done");
              forger->nextChat(); // its own valid line back: the refused ones went before it
          }},
+        {"a member sending 256 KiB of lines at full speed",
+         [](unsigned short port, Chatters&, ServerProcess& server) {
+             auto flooder = joinedPeer(port, "flood");
+             std::string flood;
+             for (int i = 0; flood.size() < 256 * 1024; ++i)
+                 flood += encodeFrame("flood: " + std::to_string(i));
+             flooder->sendRaw(flood);
+             if (!server.waitFor("[!] flood : FLOODING : disconnected") || !flooder->closedWithin(Millis(5000)))
+                 throw std::runtime_error("the flooder was not cut off");
+         }},
         {"half-close",
          [](unsigned short port, Chatters&, ServerProcess&) {
              auto peer = joinedPeer(port, "half");
@@ -349,7 +363,7 @@ int main(int argc, char** argv)
             options.minutes = std::stod(argv[i + 1]);
 
     const unsigned short port = freePort();
-    ServerProcess server(std::to_string(port));
+    ServerProcess server(std::to_string(port), {"--flood-rate", "2000", "--flood-burst", "200"});
     if (!server.waitFor("[*] UP :: PORT :: " + std::to_string(port))) {
         std::printf("server did not start\n");
         return 1;
