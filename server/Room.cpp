@@ -42,9 +42,10 @@ Room::JoinResult Room::join(std::unique_ptr<Session> newcomer, const std::string
     // for a UID that is also invalid or in use.
     if (clients.size() >= MAX_UID_LIMIT)
         return refuse(std::move(newcomer), uid_limit_reached, "[!] MAX_UID_LIMIT reached : disconnected");
-    if (addressFull(newcomer->address()))
-        return refuse(std::move(newcomer), uid_limit_reached,
-                      "[!] MAX_PER_ADDRESS reached (" + newcomer->address() + ") : disconnected");
+    if (addressFull(newcomer->address())) {
+        const std::string line = "[!] MAX_PER_ADDRESS reached (" + newcomer->address() + ") : disconnected";
+        return refuse(std::move(newcomer), uid_limit_reached, line);
+    }
     if (!isValidUid(uid) || uids_sockets.count(uid + ",") != 0)
         return refuse(std::move(newcomer), uid_error, "[!] UID NOT VALID : disconnected");
     logLine("[*] " + uid + " : JOIN");
