@@ -225,17 +225,18 @@ void serve(Room& room, Model& model, std::size_t index, const std::string& bytes
     }
     const Room::Intake intake = room.serve(*member.session, model.now, most);
     std::string& waiting = member.waiting;
+    std::size_t at = 0; // the first byte not taken
     // A header is judged as soon as it is whole and next in line.
-    const auto announced = [&] { return waiting.size() < kFrameHeaderBytes ? 0 : decodeSize(waiting.data()); };
-    for (std::size_t taken = 0; taken < most && waiting.size() >= kFrameHeaderBytes; ++taken) {
+    const auto announced = [&] { return waiting.size() - at < kFrameHeaderBytes ? 0 : decodeSize(&waiting[at]); };
+    for (std::size_t taken = 0; taken < most && waiting.size() - at >= kFrameHeaderBytes; ++taken) {
         const std::size_t size = announced();
-        if (size > kMaxFrameBytes || waiting.size() - kFrameHeaderBytes < size || !member.credit.spend(model.now))
+        if (size > kMaxFrameBytes || waiting.size() - at - kFrameHeaderBytes < size || !member.credit.spend(model.now))
             break;
-        const std::string body = waiting.substr(kFrameHeaderBytes, size);
-        waiting.erase(0, kFrameHeaderBytes + size);
-        expectRelay(model, member, body);
+        expectRelay(model, member, waiting.substr(at + kFrameHeaderBytes, size));
+        at += kFrameHeaderBytes + size;
     }
     const bool broken = announced() > kMaxFrameBytes;
+    waiting.erase(0, at);
     const bool flooding = !broken && model.rules.floodRate != 0 && waiting.size() > Session::kMaxWaitingInput;
     FUZZ_CHECK(intake == (broken     ? Room::Intake::Broken
                           : flooding ? Room::Intake::Flooding
