@@ -22,6 +22,9 @@ public:
 
     /// Arms the probes and the timeout; call once connected.
     void watchForVanishing();
+
+    /// The system's handle, for the poller.
+    int handle() const { return getHandle(); }
 };
 
 } // namespace parlana

@@ -19,9 +19,7 @@ static_assert(Session::kMaxWaitingInput < kMaxBufferedInput);
 // input never holds more packets than this: all of them are relayed.
 constexpr std::size_t kMaxFramesBuffered = kMaxBufferedInput / kFrameHeaderBytes;
 
-// The selector takes a zero time as "no limit"; this is the shortest wait
-// that is not.
-const sf::Time kNoWait = sf::microseconds(1);
+constexpr std::chrono::milliseconds kNoWait{0};
 
 // Hands bytes to a non-blocking socket: the count it took, possibly none, or
 // nothing when the connection has failed.
@@ -53,7 +51,7 @@ bool RelayServer::listen(unsigned short port)
 {
     m_listening = server.listen(port, sf::IpAddress::Any) == sf::Socket::Done;
     if (m_listening)
-        sock_selector.add(server);
+        sock_selector.add(server.handle());
     return m_listening;
 }
 
@@ -70,14 +68,14 @@ void RelayServer::pass()
     // there. Joins, relays and writes then all happen in the same pass.
     const bool ready = sock_selector.wait(nextWait());
     m_now = Clock::now();
-    if (ready && m_listening && sock_selector.isReady(server))
+    if (ready && m_listening && sock_selector.isReady(server.handle()))
         acceptNewcomers();
     servePending();
     serveClients();
     flushClients();
 }
 
-sf::Time RelayServer::nextWait() const
+std::optional<std::chrono::milliseconds> RelayServer::nextWait() const
 {
     if (m_room.broadcasting())
         return kNoWait;
@@ -92,18 +90,17 @@ sf::Time RelayServer::nextWait() const
     }
     if (!m_pending.empty())
         due = std::min(due, m_pending.front().deadline);
-    std::optional<sf::Time> wait; // none: no limit
+    std::optional<std::chrono::milliseconds> wait; // none: no limit
     if (owing)
-        wait = sf::microseconds(kFlushRetryMicroseconds);
+        wait = kFlushRetry;
     if (due != TimePoint::max()) {
         const TimePoint now = Clock::now();
         if (due <= now)
             return kNoWait;
-        const auto left = std::chrono::ceil<std::chrono::microseconds>(due - now).count();
-        const sf::Time untilDue = sf::microseconds(static_cast<sf::Int64>(left));
+        const auto untilDue = std::chrono::ceil<std::chrono::milliseconds>(due - now);
         wait = wait ? std::min(*wait, untilDue) : untilDue;
     }
-    return wait.value_or(sf::Time::Zero);
+    return wait;
 }
 
 void RelayServer::acceptNewcomers()
@@ -116,7 +113,7 @@ void RelayServer::acceptNewcomers()
             continue; // closed here, unlogged: it never became anybody
         socket->setBlocking(false);
         socket->watchForVanishing();
-        sock_selector.add(*socket);
+        sock_selector.add(socket->handle());
         auto session = std::make_unique<Session>(socket->getRemoteAddress().toString());
         m_pending.push_back({std::move(socket), std::move(session), m_now + kJoinTimeout});
     }
@@ -138,7 +135,7 @@ bool RelayServer::settleJoin(Newcomer& newcomer)
 {
     FrameReader& inbox = newcomer.session->inbox();
     PeerState state = PeerState::Open;
-    if (sock_selector.isReady(*newcomer.socket) && inbox.buffered() < kMaxBufferedInput)
+    if (sock_selector.isReady(newcomer.socket->handle()) && inbox.buffered() < kMaxBufferedInput)
         state = receiveChunk(*newcomer.socket, inbox);
     if (inbox.next(m_body) == FrameReader::Result::Frame) {
         judgeJoin(newcomer);
@@ -146,7 +143,7 @@ bool RelayServer::settleJoin(Newcomer& newcomer)
     }
     if (state == PeerState::Open && !inbox.rejected() && m_now < newcomer.deadline)
         return false;
-    sock_selector.remove(*newcomer.socket);
+    sock_selector.remove(newcomer.socket->handle());
     m_room.joinFailed();
     return true;
 }
@@ -158,7 +155,7 @@ void RelayServer::judgeJoin(Newcomer& newcomer)
         m_sockets.emplace(result.admitted, std::move(newcomer.socket));
         return;
     }
-    sock_selector.remove(*newcomer.socket);
+    sock_selector.remove(newcomer.socket->handle());
     // One small packet into an empty buffer, then the connection is closed.
     result.refused->flush({}, SocketWriter(*newcomer.socket));
 }
@@ -172,7 +169,7 @@ void RelayServer::serveClients()
     for (std::size_t i = 0; i < clients.size(); ++i) {
         Session& client = *clients[i];
         PeerSocket& socket = socketOf(client);
-        const bool readable = sock_selector.isReady(socket);
+        const bool readable = sock_selector.isReady(socket.handle());
         if ((readable || client.inbox().hasFrame()) && serve(client, socket, readable) == PeerState::Closed)
             depart(client);
     }
@@ -217,7 +214,7 @@ void RelayServer::flushClients()
 void RelayServer::depart(const Session& client)
 {
     const auto entry = m_sockets.find(&client);
-    sock_selector.remove(*entry->second);
+    sock_selector.remove(entry->second->handle());
     m_sockets.erase(entry);
     m_room.depart(client);
 }

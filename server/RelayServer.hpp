@@ -1,18 +1,19 @@
 #pragma once
 
 #include "server/Clock.hpp"
+#include "server/Listener.hpp"
 #include "server/PeerSocket.hpp"
+#include "server/Poller.hpp"
 #include "server/Room.hpp"
 #include "server/RoomRules.hpp"
 
-#include <SFML/Network/SocketSelector.hpp>
-#include <SFML/Network/TcpListener.hpp>
-#include <SFML/System/Time.hpp>
+#include <SFML/Network/TcpSocket.hpp>
 
 #include <array>
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <unordered_map>
@@ -41,8 +42,8 @@ public:
     /// Packets relayed from one member in one pass, so a flooding member
     /// cannot starve the others.
     static constexpr std::size_t kMaxPacketsPerPass = 16;
-    /// Wait of the selector while some member still has bytes to take.
-    static constexpr sf::Int32 kFlushRetryMicroseconds = 1000;
+    /// Wait of the poller while some member still has bytes to take.
+    static constexpr std::chrono::milliseconds kFlushRetry{1};
 
     /// Log lines go to `log`; the room keeps `rules`.
     RelayServer(std::ostream& log, RoomRules rules);
@@ -68,7 +69,7 @@ private:
     };
 
     void pass();
-    sf::Time nextWait() const;
+    std::optional<std::chrono::milliseconds> nextWait() const;
     void acceptNewcomers();
     void servePending();
     bool settleJoin(Newcomer& newcomer);
@@ -80,8 +81,8 @@ private:
     void depart(const Session& client);
     PeerSocket& socketOf(const Session& client) const;
 
-    sf::TcpListener server;
-    sf::SocketSelector sock_selector;
+    Listener server;
+    Poller sock_selector;
     Room m_room;
     bool m_listening = false;
     /// Every member's socket, by its session.

@@ -487,18 +487,6 @@ TEST(ServerStartup, PortArgumentParsingAndFailures)
         EXPECT_EQ(server.exitStatus(), 2) << bad[0];
     }
     {
-        ServerProcess server(std::to_string(port), {"--max-per-address", "1", "--flood-burst", "5"});
-        ASSERT_TRUE(server.waitFor("[*] UP :: PORT :: " + std::to_string(port)));
-        TestPeer first;
-        TestPeer second;
-        ASSERT_TRUE(first.connect(port) && second.connect(port));
-        first.join("first");
-        ASSERT_TRUE(server.waitFor("[*] first : JOIN"));
-        second.join("second");
-        EXPECT_EQ(second.next(), parlana::kLimitToken);
-        EXPECT_TRUE(server.waitFor("[!] MAX_PER_ADDRESS reached (127.0.0.1) : disconnected"));
-    }
-    {
         const int holder = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
@@ -509,5 +497,18 @@ TEST(ServerStartup, PortArgumentParsingAndFailures)
         EXPECT_EQ(server.line(), "impossibile creare server tcp...");
         EXPECT_EQ(server.exitStatus(), 1);
         ::close(holder);
+    }
+    {
+        const unsigned short port = freePort(); // connections it closes linger on theirs
+        ServerProcess server(std::to_string(port), {"--max-per-address", "1", "--flood-burst", "5"});
+        ASSERT_TRUE(server.waitFor("[*] UP :: PORT :: " + std::to_string(port)));
+        TestPeer first;
+        TestPeer second;
+        ASSERT_TRUE(first.connect(port) && second.connect(port));
+        first.join("first");
+        ASSERT_TRUE(server.waitFor("[*] first : JOIN"));
+        second.join("second");
+        EXPECT_EQ(second.next(), parlana::kLimitToken);
+        EXPECT_TRUE(server.waitFor("[!] MAX_PER_ADDRESS reached (127.0.0.1) : disconnected"));
     }
 }
