@@ -58,16 +58,7 @@ def relay_room() -> dict:
     def flush(*allowances: int) -> bytes:
         return b"\x07" + bytes([len(allowances)]) + bytes(allowances)
 
-    def wait(ticks: int) -> bytes:  # 50 ms each
-        return b"\x08" + bytes([ticks])
-
-    def address(k: int) -> bytes:
-        return b"\x09" + bytes([k])
-
-    def arrive(sender: int, most: int, times: int, piece: bytes) -> bytes:  # piece repeated 1 + 16 * times
-        return b"\x0a" + bytes([sender, most, times, len(piece)]) + piece
-
-    failed = b"\x02"
+    failed, wait = b"\x02", b"\x08\x02"  # 100 ms pass
     chatting = (join(b"alice") + join(b"bob") + raw(1, b"") + own(0, b"hi") + join(b"alice") + join(b"")
                 + failed + own(1, b"") + flush(0xFE) + depart(0) + own(0, b"bye") + flush(3, 0xFE) + flush())
     suffixes = join(b"alice") + join(b"malice") + join(b"a,b") + depart(1) + own(0, b"x") + depart(0) + flush(0xFE)
@@ -81,21 +72,19 @@ def relay_room() -> dict:
     slow = (join(b"a") + join(b"b") + join(b"c") + b"".join(own(i % 3, b"line %d" % i) for i in range(30))
             + flush(0, 5, 0xFE) + b"".join(own(i % 3, b"more %d" % i) for i in range(30)) + flush(63, 0, 0xFE)
             + join(b"d") + own(3, b"late") + flush(0xFF, 7, 0xFE, 1) + flush(0xFE))
-    budget = (join(b"alice") + join(b"m") + arrive(1, 16, 2, frame(b"m: x")) + arrive(1, 16, 0, b"")
-              + wait(1) + arrive(1, 255, 0, frame(b"m: y")) + wait(200) + arrive(1, 255, 0, b"") + flush(0xFE))
-    flood = (join(b"alice") + join(b"m") + arrive(1, 255, 255, frame(b"m: " + b"f" * 30)) + flush(0xFE)
-             + join(b"m") + arrive(1, 8, 1, frame(b"m: ok") + b"\x7f\xff\xff\xff") + arrive(1, 255, 0, b""))
-    notices = (join(b"a") + join(b"b") + b"".join(other(0, 1, b"%d" % i) + wait(30) for i in range(12))
-               + own(1, b"tab\t") + wait(255) + other(0, 1, b"again") + arrive(0, 9, 3, frame(b"b: no")))
-    per_address = (address(1) + join(b"a1") + join(b"a2") + join(b"a3") + address(2) + join(b"b1")
-                   + address(1) + depart(0) + join(b"a3") + flush(0xFE))
-    # The rules byte: rate index, burst index << 2, per-address cap << 4.
-    return {name: rules + data for name, rules, data in [
-        ("chatting", b"\x00", chatting), ("suffixes", b"\x00", suffixes), ("full", b"\x00", full),
-        ("hostile_bodies", b"\x00", hostile), ("refused_lines", b"\x00", refused),
-        ("slow_readers", b"\x01", slow), ("budget", b"\x00", budget), ("budget_small", b"\x0e", budget),
-        ("flooding", b"\x00", flood), ("flood_control_off", b"\x01", flood), ("notices", b"\x00", notices),
-        ("per_address", b"\x20", per_address)]}
+    lines = b"".join(own(1, b"%d" % i) + other(0, 1, b"x") for i in range(40))  # m's lines, a's refusals
+    budget = (join(b"a") + join(b"m") + lines + b"\x08\xff" + wait + b"".join(other(0, 1, b"%d" % i) + wait * 30
+              for i in range(12)) + lines + flush(0xFE))
+    # The first byte sets the rules: 0 the defaults, 1 no flood control, 0x0E 7 a second and 3 at once.
+    return {name: b"\x00" + seed for name, seed in {
+        "budget": budget,
+        "chatting": chatting,
+        "suffixes": suffixes,
+        "full": full,
+        "hostile_bodies": hostile,
+        "refused_lines": refused,
+        "slow_readers": slow,
+    }.items()} | {"no_flood_control": b"\x01" + budget, "small_budget": b"\x0e" + budget}
 
 
 def chat_line() -> dict:

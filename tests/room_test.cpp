@@ -2,7 +2,6 @@
 #include "protocol/tokens.hpp"
 #include "server/Outbox.hpp"
 #include "server/Room.hpp"
-#include "server/TokenBucket.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <sstream>
+#include <tuple>
 #include <vector>
 
 namespace parlana {
@@ -26,14 +26,16 @@ struct TakeAll {
     }
 };
 
+/// A room on the test's clock.
+struct ClockedRoom : Room {
+    using Room::Room;
+    void relay(Session& sender, std::string_view body) { Room::relay(sender, body, now); }
+    TimePoint now{};
+};
+
 class RoomTest : public ::testing::Test {
 protected:
-    Session* join(const std::string& uid, const std::string& address = {})
-    {
-        return room.join(std::make_unique<Session>(address), uid).admitted;
-    }
-
-    void relay(Session& sender, std::string_view body) { room.relay(sender, body, now); }
+    Session* join(const std::string& uid) { return room.join(std::make_unique<Session>(), uid).admitted; }
 
     /// One flush step in which every member takes everything: the strings
     /// each member was sent.
@@ -68,8 +70,7 @@ protected:
     }
 
     std::ostringstream log;
-    Room room{log};
-    TimePoint now{};
+    ClockedRoom room{log};
 };
 
 } // namespace
@@ -90,12 +91,12 @@ TEST_F(RoomTest, OwnLinesAndEmptyPacketsGoToEveryoneInAdmissionOrderSenderInclud
 {
     Session* alice = join("alice");
     Session* bob = join("bob");
-    relay(*bob, encodeBody("bob: hi @alice"));
-    relay(*bob, encodeBody(""));  // an empty string: roster alone
-    relay(*alice, std::string()); // an empty packet: roster alone
-    relay(*alice, encodeSize(9)); // a length past the end reads as empty
-    relay(*alice, encodeBody("alice: " + std::string(kMaxTypedBytes, '~')) + "trailing bytes ignored");
-    relay(*alice, encodeBody("alice: ")); // nothing typed, still in her name
+    room.relay(*bob, encodeBody("bob: hi @alice"));
+    room.relay(*bob, encodeBody(""));  // an empty string: roster alone
+    room.relay(*alice, std::string()); // an empty packet: roster alone
+    room.relay(*alice, encodeSize(9)); // a length past the end reads as empty
+    room.relay(*alice, encodeBody("alice: " + std::string(kMaxTypedBytes, '~')) + "trailing bytes ignored");
+    room.relay(*alice, encodeBody("alice: ")); // nothing typed, still in her name
     const std::string roster = "$%$uids$%$,alice,bob,";
     const std::vector<std::string> expected{
         roster, "bob: hi @alice", roster, roster, roster, roster, "alice: " + std::string(kMaxTypedBytes, '~'),
@@ -106,7 +107,7 @@ TEST_F(RoomTest, OwnLinesAndEmptyPacketsGoToEveryoneInAdmissionOrderSenderInclud
     EXPECT_EQ(logLines().size(), 4u); // the joins only
 }
 
-TEST_F(RoomTest, LinesNotInTheSendersOwnNameOrNotTypableReachNobody)
+TEST_F(RoomTest, LinesNotInTheSendersOwnNameOrNotTypableReachNobodyAndAreNoticedOncePerTenSeconds)
 {
     Session* alice = join("alice");
     Session* bob = join("bob");
@@ -129,116 +130,59 @@ TEST_F(RoomTest, LinesNotInTheSendersOwnNameOrNotTypableReachNobody)
         "alice: erase\b",
     };
     for (const std::string& line : refused)
-        relay(*alice, encodeBody(line));
+        room.relay(*alice, encodeBody(line));
     EXPECT_FALSE(room.broadcasting());
     const auto sent = flush();
     EXPECT_TRUE(sent.at(alice).empty());
     EXPECT_TRUE(sent.at(bob).empty());
-    EXPECT_EQ(logLines(), std::vector<std::string>{"[!] alice : LINE REFUSED"}); // the rest held back
-    ASSERT_EQ(room.members().size(), 2u);                                        // the sender stays
-    relay(*alice, encodeBody("alice: still here"));
+    EXPECT_EQ(logLines(), std::vector<std::string>{"[!] alice : LINE REFUSED"});
+    room.now += NoticeThrottle::kPeriod - std::chrono::nanoseconds(1);
+    room.relay(*alice, encodeBody(kLimitToken)); // held back too
+    room.relay(*bob, encodeBody(kLimitToken));   // bob's own
+    room.now += std::chrono::nanoseconds(1);
+    room.relay(*alice, encodeBody(kLimitToken));
+    EXPECT_EQ(logLines(), (std::vector<std::string>{"[!] bob : LINE REFUSED", "[!] alice : LINE REFUSED (x15)"}));
+    ASSERT_EQ(room.members().size(), 2u); // the sender stays
+    room.relay(*alice, encodeBody("alice: still here"));
     EXPECT_EQ(flush().at(bob), (std::vector<std::string>{"$%$uids$%$,alice,bob,", "alice: still here"}));
 }
 
-TEST_F(RoomTest, RefusalNoticesComeOncePerMemberPerTenSecondsThenCountWhatWasHeldBack)
-{
-    Session* alice = join("alice");
-    Session* bob = join("bob");
-    logLines();
-    const std::string forged = encodeBody("bob: not alice");
-    relay(*alice, forged);
-    for (int i = 0; i < 37; ++i) {
-        now += std::chrono::milliseconds(250); // the last at 9.25 s
-        relay(*alice, forged);
-    }
-    relay(*bob, encodeBody("alice: not bob")); // bob has a notice of his own
-    now = TimePoint{} + NoticeThrottle::kPeriod;
-    relay(*alice, forged);
-    now += NoticeThrottle::kPeriod;
-    relay(*alice, forged);
-    EXPECT_EQ(logLines(), (std::vector<std::string>{"[!] alice : LINE REFUSED", "[!] bob : LINE REFUSED",
-                                                    "[!] alice : LINE REFUSED (x37)", "[!] alice : LINE REFUSED"}));
-}
-
-TEST_F(RoomTest, AMembersBudgetLetsABurstThroughThenOnePacketPerRefillInOrder)
+TEST_F(RoomTest, PacketsBeyondTheBudgetWaitInOrderAndMoreThan64KiBWaitingIsFlooding)
 {
     Session* alice = join("alice");
     Session* mallory = join("mallory");
-    int sent = 0;
-    const auto feed = [&](int count) {
-        for (int end = sent + count; sent < end; ++sent) {
-            const std::string frame = encodeFrame("mallory: " + std::to_string(sent));
-            mallory->inbox().append(frame.data(), frame.size());
-        }
-    };
-    std::size_t relayed = 0;
-    const auto checkRelayed = [&](std::size_t count) {
-        const std::vector<std::string> texts = flush().at(alice);
-        for (const std::string& text : texts) {
-            if (!beginsWith(text, kRosterToken)) {
-                EXPECT_EQ(text, "mallory: " + std::to_string(relayed++));
-            }
-        }
-        EXPECT_EQ(relayed, count);
-    };
-    feed(30);
-    EXPECT_EQ(room.serve(*mallory, now, 16), Room::Intake::Open); // at most what the pass allows
-    EXPECT_EQ(room.serve(*mallory, now, 16), Room::Intake::Open); // then what the burst has left
-    checkRelayed(20);
-    EXPECT_EQ(mallory->readyAt(), now + std::chrono::milliseconds(100));
-    EXPECT_EQ(room.serve(*mallory, mallory->readyAt() - std::chrono::nanoseconds(1), 16), Room::Intake::Open);
-    EXPECT_EQ(room.serve(*mallory, mallory->readyAt(), 16), Room::Intake::Open);
-    checkRelayed(21);
-    // Idle for a minute, the budget holds one burst again, no more.
-    now += std::chrono::minutes(1);
-    feed(30);
-    EXPECT_EQ(room.serve(*mallory, now, 100), Room::Intake::Open);
-    checkRelayed(41);
-}
-
-TEST(FloodControl, MoreThan64KiBWaitingIsFloodingUnlessFloodControlIsOff)
-{
-    std::string lines;
-    while (lines.size() <= Session::kMaxWaitingInput + 20 * 20)
-        lines += encodeFrame("mallory: " + std::to_string(lines.size()));
-    for (const unsigned rate : {10u, 0u}) {
-        std::ostringstream log;
-        Room room(log, RoomRules{rate, 20, 0});
-        Session* mallory = room.join(std::make_unique<Session>(), "mallory").admitted;
-        log.str("");
-        mallory->inbox().append(lines.data(), lines.size() - 1); // the last frame partial
-        const Room::Intake intake = room.serve(*mallory, TimePoint{}, 1000000);
-        EXPECT_EQ(intake, rate ? Room::Intake::Flooding : Room::Intake::Open) << rate;
-        EXPECT_EQ(log.str(), rate ? "[!] mallory : FLOODING : disconnected\n" : "") << rate;
-        EXPECT_LT(mallory->inbox().buffered(), rate ? lines.size() : 64u) << rate; // all but the partial frame
+    std::string frames; // 60 of 19 bytes
+    for (int i = 10; i < 70; ++i)
+        frames += encodeFrame("mallory: " + std::to_string(i));
+    mallory->inbox().append(frames.data(), frames.size());
+    // At most what one pass takes, the rest of the burst, a refill 100 ms on; a minute on, a burst, no more.
+    const int after[] = {0, 0, 99, 100, 60000}, most[] = {16, 16, 16, 16, 99}, taken[] = {16, 20, 20, 21, 41};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(room.serve(*mallory, room.now + std::chrono::milliseconds(after[i]), most[i]), Room::Intake::Open);
+        EXPECT_EQ(mallory->inbox().buffered(), (60u - taken[i]) * 19);
     }
-    // Exactly 64 KiB waiting (here, a frame not yet whole) is still allowed.
-    std::ostringstream log;
-    Room room(log, RoomRules{10, 1, 0});
-    Session* alice = room.join(std::make_unique<Session>(), "alice").admitted;
-    const std::string waiting = encodeEmptyFrame() + encodeSize(Session::kMaxWaitingInput - 2) +
-                                std::string(Session::kMaxWaitingInput - 4, 'x');
-    alice->inbox().append(waiting.data(), waiting.size());
-    EXPECT_EQ(room.serve(*alice, TimePoint{}, 16), Room::Intake::Open);
-    EXPECT_EQ(alice->inbox().buffered(), Session::kMaxWaitingInput);
-    alice->inbox().append("y", 1);
-    EXPECT_EQ(room.serve(*alice, TimePoint{}, 16), Room::Intake::Flooding);
-    const std::string huge = encodeSize(kMaxFrameBytes + 1);
-    Session* bob = room.join(std::make_unique<Session>(), "bob").admitted;
-    bob->inbox().append(huge.data(), huge.size());
-    EXPECT_EQ(room.serve(*bob, TimePoint{}, 16), Room::Intake::Broken);
+    const std::vector<std::string> sent = flush().at(alice);
+    ASSERT_EQ(sent.size(), 2u * 41);
+    EXPECT_EQ(sent[1] + sent.back(), "mallory: 10mallory: 50");
+    const std::string partial = encodeSize(kMaxFrameBytes) + std::string(Session::kMaxWaitingInput - 19 * 19 - 4, '.');
+    mallory->inbox().append(partial.data(), partial.size()); // 64 KiB waits, the last frame not yet whole
+    EXPECT_EQ(room.serve(*mallory, room.now, 0), Room::Intake::Open);
+    mallory->inbox().append(".", 1);
+    EXPECT_EQ(room.serve(*mallory, room.now, 0), Room::Intake::Flooding);
+    EXPECT_EQ(logLines().back(), "[!] mallory : FLOODING : disconnected");
 }
 
-TEST(TokenBucket, ZeroRateIsUnlimitedAndABurstBelowOneIsOne)
+TEST_F(RoomTest, AnAddressWithItsShareOfMembersGetsTheLimitRefusalAndItsOwnLine)
 {
-    TokenBucket off(0, 20);
-    for (int i = 0; i < 1000; ++i)
-        ASSERT_TRUE(off.take(TimePoint{}));
-    EXPECT_EQ(off.nextToken(), TimePoint::min());
-    TokenBucket single(4, 0);
-    EXPECT_TRUE(single.take(TimePoint{}));
-    EXPECT_FALSE(single.take(TimePoint{}));
-    EXPECT_EQ(single.nextToken(), TimePoint{} + std::chrono::milliseconds(250));
+    Room capped(log, RoomRules{10, 20, 2});
+    std::vector<Room::JoinResult> joins;
+    for (const char* address : {"10.0.0.1", "10.0.0.1", "10.0.0.2", "10.0.0.1"})
+        joins.push_back(capped.join(std::make_unique<Session>(address), "u" + std::to_string(joins.size())));
+    ASSERT_TRUE(joins[0].admitted && joins[1].admitted && joins[2].admitted && joins[3].refused);
+    EXPECT_EQ(refusal(*joins[3].refused), std::vector<std::string>{kLimitToken});
+    EXPECT_EQ(logLines().at(6), "[!] MAX_PER_ADDRESS reached (10.0.0.1) : disconnected");
+    capped.depart(*joins[0].admitted);
+    EXPECT_TRUE(capped.join(std::make_unique<Session>("10.0.0.1"), "u4").admitted); // a place freed there
 }
 
 TEST_F(RoomTest, RefusalsComeInTheOrderLimitValidityDuplicate)
@@ -278,29 +222,6 @@ TEST_F(RoomTest, RefusalsComeInTheOrderLimitValidityDuplicate)
     EXPECT_FALSE(room.broadcasting()); // nobody else heard of any of it
 }
 
-TEST(PerAddressCap, AnAddressWithNMembersGetsTheLimitRefusalOthersAreAdmitted)
-{
-    std::ostringstream log;
-    Room room(log, RoomRules{10, 20, 2});
-    const auto join = [&](const std::string& uid, const std::string& address) {
-        return room.join(std::make_unique<Session>(address), uid);
-    };
-    ASSERT_TRUE(join("a1", "10.0.0.1").admitted);
-    Session* second = join("a2", "10.0.0.1").admitted;
-    ASSERT_TRUE(second);
-    ASSERT_TRUE(join("b1", "10.0.0.2").admitted);
-    log.str("");
-    Room::JoinResult third = join("a3", "10.0.0.1");
-    ASSERT_TRUE(third.refused);
-    std::string bytes;
-    third.refused->flush({}, TakeAll{&bytes});
-    EXPECT_EQ(decodeTexts(bytes), std::vector<std::string>{kLimitToken});
-    EXPECT_EQ(log.str(), "[!] MAX_PER_ADDRESS reached (10.0.0.1) : disconnected\n[!] JOIN ATTEMPT : FAILED\n"
-                         "[*] CONNECTED USERS : 3\n");
-    room.depart(*second);
-    EXPECT_TRUE(join("a3", "10.0.0.1").admitted); // a place freed on that address
-}
-
 TEST_F(RoomTest, DepartureCutsOutExactlyItsOwnItemAndTellsTheOthers)
 {
     Session* malice = join("malice");
@@ -323,9 +244,9 @@ TEST_F(RoomTest, DepartureCutsOutExactlyItsOwnItemAndTellsTheOthers)
 TEST_F(RoomTest, ANewcomerIsHandedOnlyWhatFollowsItsAdmission)
 {
     Session* alice = join("alice");
-    relay(*alice, encodeBody("alice: before bob"));
+    room.relay(*alice, encodeBody("alice: before bob"));
     Session* bob = join("bob");
-    relay(*bob, std::string());
+    room.relay(*bob, std::string());
     const auto sent = flush();
     EXPECT_EQ(sent.at(alice),
               (std::vector<std::string>{"$%$uids$%$,alice,", "alice: before bob", "$%$uids$%$,alice,bob,"}));

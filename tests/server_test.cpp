@@ -6,13 +6,11 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <sched.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -29,7 +27,7 @@ protected:
     void SetUp() override
     {
         port = freePort();
-        process = std::make_unique<ServerProcess>(std::to_string(port), serverOptions);
+        process = std::make_unique<ServerProcess>(std::to_string(port), options);
         ASSERT_TRUE(process->waitFor("[*] UP :: PORT :: " + std::to_string(port)));
     }
 
@@ -61,57 +59,14 @@ protected:
         }
     }
 
-    std::vector<std::string> serverOptions;
+    std::vector<std::string> options;
     unsigned short port = 0;
     std::unique_ptr<ServerProcess> process;
 };
 
-/// For the tests whose point is raw speed: no flood control.
-class UnthrottledServer : public Server {
-protected:
-    UnthrottledServer() { serverOptions = {"--flood-rate", "0"}; }
-};
-
-/// A network namespace joined to this one by a veth pair: a peer in it
-/// vanishes without a word when its link is taken down. Needs root; the
-/// namespace goes, with its end of the pair and so the other end, at the end.
-class VanishingLink {
-public:
-    VanishingLink() : m_name("parlana" + std::to_string(::getpid() % 100000))
-    {
-        const std::string subnet = "10.203." + std::to_string(::getpid() % 64 * 4) + ".";
-        m_host = subnet + "1";
-        const std::string& n = m_name;
-        m_ready = run("ip netns add " + n) && run("ip link add " + n + "a type veth peer name " + n + "b netns " + n) &&
-                  run("ip addr add " + m_host + "/30 dev " + n + "a") && run("ip link set " + n + "a up") &&
-                  run("ip -n " + n + " addr add " + subnet + "2/30 dev " + n + "b") &&
-                  run("ip -n " + n + " link set " + n + "b up");
-    }
-    ~VanishingLink() { run("ip netns delete " + m_name + " 2>/dev/null"); }
-
-    bool ready() const { return m_ready; }
-
-    /// Connects `peer` from inside the namespace to `port` on this side.
-    bool connect(TestPeer& peer, unsigned short port) const
-    {
-        bool connected = false;
-        std::thread inside([&] {
-            const int netns = ::open(("/run/netns/" + m_name).c_str(), O_RDONLY | O_CLOEXEC);
-            connected = netns >= 0 && ::setns(netns, CLONE_NEWNET) == 0 && peer.connect(port, 0, m_host.c_str());
-            ::close(netns);
-        });
-        inside.join();
-        return connected;
-    }
-
-    void cut() const { run("ip -n " + m_name + " link set " + m_name + "b down"); }
-
-private:
-    static bool run(const std::string& command) { return std::system(command.c_str()) == 0; }
-
-    std::string m_name;
-    std::string m_host;
-    bool m_ready = false;
+/// For the tests whose point is raw speed.
+struct UnthrottledServer : Server {
+    UnthrottledServer() { options = {"--flood-rate", "0"}; }
 };
 
 } // namespace
@@ -207,7 +162,7 @@ TEST_F(Server, RefusedLinesReachNobodyAndTheSendersNextLineIsRelayed)
             EXPECT_EQ(peer->next(), valid) << line;
         }
     }
-    EXPECT_TRUE(process->waitFor("[!] alice : LINE REFUSED")); // the rest held back
+    EXPECT_TRUE(process->waitFor("[!] alice : LINE REFUSED"));
 }
 TEST_F(Server, DeparturesUpdateTheRosterAndTheConsole)
 {
@@ -365,69 +320,59 @@ TEST_F(Server, HostileSendersLeaveAndOthersKeepEveryLine)
     EXPECT_TRUE(process->alive());
 }
 
-TEST_F(Server, AFlooderIsDisconnectedAndTheOthersChatOn)
+TEST_F(Server, AFlooderIsCutOffWithItsFirstLinesRelayedInOrderAndTheOthersChatOn)
 {
     auto alice = joined("alice");
     auto mallory = joined("mallory");
-    ASSERT_EQ(alice->next(), "$%$uids$%$,alice,mallory,");
     std::string flood;
     for (int i = 0; flood.size() < 256 * 1024; ++i)
         flood += encodeFrame("mallory: " + std::to_string(i));
     mallory->sendRaw(flood); // cut off part way, or taken whole by the buffers
     EXPECT_TRUE(process->waitFor("[!] mallory : FLOODING : disconnected"));
     EXPECT_EQ(process->line(), "[*] mallory, : LEAVE");
-    EXPECT_EQ(process->line(), "[*] CONNECTED USERS : 1");
-    EXPECT_TRUE(mallory->closedWithin(Millis(3000)));
-    // What alice got of the flood: its first lines, in order, then the
-    // roster without mallory.
-    int relayed = 0;
-    for (auto text = alice->next(); text && *text != "$%$uids$%$,alice,"; text = alice->next()) {
-        if (*text != "$%$uids$%$,alice,mallory,") {
-            ASSERT_EQ(*text, "mallory: " + std::to_string(relayed++));
-        }
-    }
-    EXPECT_GE(relayed, 19); // the burst, less the join's empty packet
-    EXPECT_LE(relayed, 40);
     ASSERT_TRUE(alice->sendText("alice: still here"));
-    EXPECT_EQ(alice->nextChat(), "alice: still here");
+    int relayed = 0; // the burst, less the join's empty packet, or a little more
+    for (auto text = alice->nextChat(); text != "alice: still here"; text = alice->nextChat())
+        ASSERT_EQ(text, "mallory: " + std::to_string(relayed++));
+    EXPECT_GE(relayed, 19);
 }
 
-TEST(VanishedPeer, LeavesQuietOrBusyAndItsUidIsFreeAgain)
+TEST(VanishedPeer, LeavesWhetherItsRoomIsQuietOrBusy)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "a network namespace needs root";
-    const VanishingLink link;
-    ASSERT_TRUE(link.ready());
-    // Two rooms side by side, each with alice and a peer whose network goes:
-    // in the quiet one the connection is probed, in the busy one a line
-    // waits for an acknowledgement that never comes.
-    struct Room {
-        unsigned short port;
-        std::unique_ptr<ServerProcess> server;
-        TestPeer lost, alice;
-    } rooms[2];
-    for (Room& room : rooms) {
-        room.port = freePort();
-        room.server = std::make_unique<ServerProcess>(std::to_string(room.port));
-        ASSERT_TRUE(room.server->waitFor("[*] UP :: PORT :: " + std::to_string(room.port)));
-        ASSERT_TRUE(link.connect(room.lost, room.port));
-        room.lost.join("lost");
-        ASSERT_TRUE(room.server->waitFor("[*] lost : JOIN"));
-        ASSERT_TRUE(room.alice.connect(room.port));
-        room.alice.join("alice");
-        ASSERT_TRUE(room.server->waitFor("[*] alice : JOIN"));
+    // The peer sits in a network namespace of its own, behind a veth pair whose far end is taken down.
+    const std::string ns = "parlana" + std::to_string(::getpid()), net = "10.203." + std::to_string(::getpid() % 250);
+    const auto sh = [](const std::string& command) { return std::system(command.c_str()) == 0; };
+    const std::shared_ptr<void> cleanup(nullptr, [&](void*) { sh("ip netns delete " + ns); });
+    ASSERT_TRUE(sh("n=" + ns + " net=" + net +
+                   "; ip netns add $n && ip link add ${n}a type veth peer name ${n}b netns $n"
+                   " && ip addr add $net.1/30 dev ${n}a && ip link set ${n}a up && ip -n $n link set ${n}b up"
+                   " && ip -n $n addr add $net.2/30 dev ${n}b"));
+    // The quiet room probes its connection; in the busy one a line waits for an acknowledgement.
+    std::unique_ptr<ServerProcess> rooms[2];
+    TestPeer lost[2], alice[2];
+    for (int i = 0; i < 2; ++i) {
+        const unsigned short port = freePort();
+        rooms[i] = std::make_unique<ServerProcess>(std::to_string(port));
+        ASSERT_TRUE(rooms[i]->waitFor("[*] UP :: PORT :: " + std::to_string(port)));
+        std::thread([&] {
+            const int netns = ::open(("/run/netns/" + ns).c_str(), O_RDONLY | O_CLOEXEC);
+            ::setns(netns, CLONE_NEWNET); // this thread only
+            ::close(netns);
+            lost[i].connect(port, 0, (net + ".1").c_str());
+        }).join();
+        lost[i].join("lost");
+        ASSERT_TRUE(lost[i].next() && alice[i].connect(port)); // answered: the link works
+        alice[i].join("alice");
+        ASSERT_TRUE(lost[i].next()); // the roster with alice: nothing more is owed it
     }
-    link.cut();
-    ASSERT_TRUE(rooms[1].alice.sendText("alice: are you there?"));
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
-    for (Room& room : rooms) {
-        const auto left = std::chrono::duration_cast<Millis>(deadline - std::chrono::steady_clock::now());
-        EXPECT_TRUE(room.server->waitFor("[*] lost, : LEAVE", std::max(left, Millis(0)))) << room.port;
-        TestPeer back;
-        ASSERT_TRUE(back.connect(room.port));
-        back.join("lost");
-        EXPECT_TRUE(room.server->waitFor("[*] lost : JOIN")) << room.port;
-    }
+    std::this_thread::sleep_for(std::chrono::seconds(1)); // all acknowledged: the quiet room is quiet
+    ASSERT_TRUE(sh("ip -n " + ns + " link set " + ns + "b down") && alice[1].sendText("alice: are you there?"));
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(80); // within the test's time limit
+    for (auto& room : rooms)
+        EXPECT_TRUE(
+            room->waitFor("[*] lost, : LEAVE", std::chrono::ceil<Millis>(end - std::chrono::steady_clock::now())));
 }
 
 TEST_F(UnthrottledServer, ClientThatNeverReadsIsDroppedWithoutStallingTheOthers)
@@ -476,16 +421,6 @@ TEST(ServerStartup, PortArgumentParsingAndFailures)
         ServerProcess server(bad);
         EXPECT_EQ(server.exitStatus(), 2) << bad;
     }
-    // Options are exact words, each with a count in decimal digits.
-    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{{"--flood-rate"},
-                                                                                     {"--flood-rate", "-1"},
-                                                                                     {"--flood-burst", "0"},
-                                                                                     {"--max-per-address", "2x"},
-                                                                                     {"--flood-rate=5"},
-                                                                                     {"--flood", "5"}}) {
-        ServerProcess server(std::to_string(port), bad);
-        EXPECT_EQ(server.exitStatus(), 2) << bad[0];
-    }
     {
         const int holder = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
@@ -497,18 +432,5 @@ TEST(ServerStartup, PortArgumentParsingAndFailures)
         EXPECT_EQ(server.line(), "impossibile creare server tcp...");
         EXPECT_EQ(server.exitStatus(), 1);
         ::close(holder);
-    }
-    {
-        const unsigned short port = freePort(); // connections it closes linger on theirs
-        ServerProcess server(std::to_string(port), {"--max-per-address", "1", "--flood-burst", "5"});
-        ASSERT_TRUE(server.waitFor("[*] UP :: PORT :: " + std::to_string(port)));
-        TestPeer first;
-        TestPeer second;
-        ASSERT_TRUE(first.connect(port) && second.connect(port));
-        first.join("first");
-        ASSERT_TRUE(server.waitFor("[*] first : JOIN"));
-        second.join("second");
-        EXPECT_EQ(second.next(), parlana::kLimitToken);
-        EXPECT_TRUE(server.waitFor("[!] MAX_PER_ADDRESS reached (127.0.0.1) : disconnected"));
     }
 }

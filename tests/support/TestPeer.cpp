@@ -27,12 +27,12 @@ int remainingMs(Clock::time_point deadline)
     return left < 0 ? 0 : static_cast<int>(left);
 }
 
-sockaddr_in ipv4(unsigned short port, const char* host = "127.0.0.1")
+sockaddr_in loopback(unsigned short port)
 {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
-    ::inet_pton(AF_INET, host, &address.sin_addr);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     return address;
 }
 
@@ -41,7 +41,7 @@ sockaddr_in ipv4(unsigned short port, const char* host = "127.0.0.1")
 unsigned short freePort()
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = ipv4(0);
+    sockaddr_in address = loopback(0);
     ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
     socklen_t length = sizeof address;
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
@@ -65,7 +65,8 @@ bool TestPeer::connect(unsigned short port, int receiveBuffer, const char* host)
     m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (receiveBuffer > 0)
         ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-    sockaddr_in address = ipv4(port, host);
+    sockaddr_in address = loopback(port);
+    ::inet_pton(AF_INET, host, &address.sin_addr);
     if (::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         close();
         return false;
@@ -177,11 +178,11 @@ ServerProcess::ServerProcess(const std::string& portArgument, const std::vector<
     if (m_pid == 0) {
         ::dup2(pipeFds[1], STDOUT_FILENO);
         const std::string binary = serverBinary();
-        std::vector<char*> argv{const_cast<char*>(binary.c_str()), const_cast<char*>(portArgument.c_str())};
+        std::vector<const char*> argv{binary.c_str(), portArgument.c_str()};
         for (const std::string& option : options)
-            argv.push_back(const_cast<char*>(option.c_str()));
+            argv.push_back(option.c_str());
         argv.push_back(nullptr);
-        ::execv(binary.c_str(), argv.data());
+        ::execv(binary.c_str(), const_cast<char* const*>(argv.data()));
         ::_exit(127);
     }
     ::close(pipeFds[1]);

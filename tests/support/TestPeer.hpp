@@ -23,9 +23,8 @@ public:
     TestPeer(const TestPeer&) = delete;
     TestPeer& operator=(const TestPeer&) = delete;
 
-    /// Connects to host:port (an IPv4 address, the loopback one unless
-    /// given), with a small kernel receive buffer when `receiveBuffer` is
-    /// non-zero; false when refused.
+    /// Connects to 127.0.0.1:port (or host:port), with a small kernel receive buffer when
+    /// `receiveBuffer` is non-zero; false when refused.
     bool connect(unsigned short port, int receiveBuffer = 0, const char* host = "127.0.0.1");
     /// Sends the real client's join sequence: the UID packet, then an empty packet.
     void join(const std::string& uid);
@@ -58,8 +57,7 @@ private:
     std::string m_roster;
 };
 
-/// The real server binary, started on a port with the options given, its
-/// console read line by line.
+/// The real server binary, started on a port and options, its console read line by line.
 class ServerProcess {
 public:
     explicit ServerProcess(const std::string& portArgument, const std::vector<std::string>& options = {});
