@@ -17,7 +17,9 @@
 # of them. Build first: cmake --build build --target server loadgen. The machine is shared: every run waits (up to 10 minutes)
 # for a second in which the machine is at least 95 % idle, and the "other %"
 # column (CPU used by everything but the relay and loadgen during the run, in
-# % of one core) shows which runs were disturbed all the same.
+# % of one core) shows which runs were disturbed all the same. The relay runs
+# on the first core and loadgen on the second, so that the scheduler's
+# placing them differently from run to run does not add to the noise.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 floor=${1:?usage: bench/against_floor.sh FLOOR_BINARY [RUNS [SCENARIO...]]}
@@ -58,15 +60,15 @@ wait_quiet() {
 run_one() {
   local which=$1 port=$2 args=$3 options=$4 pid out
   if [[ $which == floor ]]; then
-    "$floor" "$port" -b >/dev/null &
+    taskset -c 0 "$floor" "$port" -b >/dev/null &
   else
     # shellcheck disable=SC2086
-    "$server" "$port" $options >/dev/null &
+    taskset -c 0 "$server" "$port" $options >/dev/null &
   fi
   pid=$!
   sleep 0.3
   # shellcheck disable=SC2086
-  out=$("$loadgen" --port "$port" --server-pid "$pid" $args)
+  out=$(taskset -c 1 "$loadgen" --port "$port" --server-pid "$pid" $args)
   kill "$pid"
   wait "$pid" 2>/dev/null
   echo "$out" >"$report"

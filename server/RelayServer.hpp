@@ -44,6 +44,8 @@ public:
     static constexpr std::size_t kMaxPacketsPerPass = 16;
     /// Wait of the poller while some member still has bytes to take.
     static constexpr std::chrono::milliseconds kFlushRetry{1};
+    /// Time a busy room is given to deliver more lines before a pass.
+    static constexpr std::chrono::microseconds kBusyGather{100};
 
     /// Log lines go to `log`; the room keeps `rules`.
     RelayServer(std::ostream& log, RoomRules rules);
@@ -69,6 +71,7 @@ private:
     };
 
     void pass();
+    bool busyWait();
     std::optional<std::chrono::milliseconds> nextWait() const;
     void acceptNewcomers();
     void servePending();
