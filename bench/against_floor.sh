@@ -17,9 +17,10 @@
 # of them. Build first: cmake --build build --target server loadgen. The machine is shared: every run waits (up to 10 minutes)
 # for a second in which the machine is at least 95 % idle, and the "other %"
 # column (CPU used by everything but the relay and loadgen during the run, in
-# % of one core) shows which runs were disturbed all the same. The relay runs
-# on the first core and loadgen on the second, so that the scheduler's
-# placing them differently from run to run does not add to the noise.
+# % of one core) shows which runs were disturbed all the same. With PIN=1 the
+# relay runs on the first core and loadgen on the second; that steadies the
+# saturation figures a little, but another process landing on either core
+# then cannot be escaped, which shows in the latencies.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 floor=${1:?usage: bench/against_floor.sh FLOOR_BINARY [RUNS [SCENARIO...]]}
@@ -29,6 +30,10 @@ wanted=("$@")
 loadgen=$root/build/bench/loadgen
 server=$root/build/server/server
 port=$((20000 + RANDOM % 20000))
+relay_core=() loadgen_core=()
+if [[ ${PIN:-0} == 1 ]]; then
+  relay_core=(taskset -c 0) loadgen_core=(taskset -c 1)
+fi
 
 # name|loadgen options|server options|relays measured
 scenarios=(
@@ -60,15 +65,15 @@ wait_quiet() {
 run_one() {
   local which=$1 port=$2 args=$3 options=$4 pid out
   if [[ $which == floor ]]; then
-    taskset -c 0 "$floor" "$port" -b >/dev/null &
+    "${relay_core[@]}" "$floor" "$port" -b >/dev/null &
   else
     # shellcheck disable=SC2086
-    taskset -c 0 "$server" "$port" $options >/dev/null &
+    "${relay_core[@]}" "$server" "$port" $options >/dev/null &
   fi
   pid=$!
   sleep 0.3
   # shellcheck disable=SC2086
-  out=$(taskset -c 1 "$loadgen" --port "$port" --server-pid "$pid" $args)
+  out=$("${loadgen_core[@]}" "$loadgen" --port "$port" --server-pid "$pid" $args)
   kill "$pid"
   wait "$pid" 2>/dev/null
   echo "$out" >"$report"
