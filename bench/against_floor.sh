@@ -8,13 +8,19 @@
 #
 # RUNS defaults to 3; the scenarios (default all) are saturation, 500/s,
 # 200/s+newcomers (46 members: every newcomer is refused as the room is
-# full), 200/s+joins (45 members: every newcomer is admitted, then leaves)
-# and 200/s+silent. Under each run of a scenario with visitors, loadgen's
-# account of them. Build first: cmake --build build --target
-# server loadgen. The machine is shared: every run waits (up to 10 minutes)
+# full), 200/s+joins (45 members: every newcomer is admitted, then leaves),
+# 200/s+silent, and flood (45 members at a line a second each while one more
+# floods; the server alone, as the floor has no flood control to measure).
+# Each scenario names the server's options: saturation measures raw relay
+# speed, so flood control is off there; the others run on the defaults.
+# Under each run of a scenario with visitors or a flooder, loadgen's account
+# of them. Build first: cmake --build build --target server loadgen. The machine is shared: every run waits (up to 10 minutes)
 # for a second in which the machine is at least 95 % idle, and the "other %"
 # column (CPU used by everything but the relay and loadgen during the run, in
-# % of one core) shows which runs were disturbed all the same.
+# % of one core) shows which runs were disturbed all the same. With PIN=1 the
+# relay runs on the first core and loadgen on the second; that steadies the
+# saturation figures a little, but another process landing on either core
+# then cannot be escaped, which shows in the latencies.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 floor=${1:?usage: bench/against_floor.sh FLOOR_BINARY [RUNS [SCENARIO...]]}
@@ -24,13 +30,19 @@ wanted=("$@")
 loadgen=$root/build/bench/loadgen
 server=$root/build/server/server
 port=$((20000 + RANDOM % 20000))
+relay_core=() loadgen_core=()
+if [[ ${PIN:-0} == 1 ]]; then
+  relay_core=(taskset -c 0) loadgen_core=(taskset -c 1)
+fi
 
+# name|loadgen options|server options|relays measured
 scenarios=(
-  "saturation|--clients 46 --duration 5 --window 4"
-  "500/s|--clients 46 --duration 10 --rate 500"
-  "200/s+newcomers|--clients 46 --duration 10 --rate 200 --newcomer-every 100"
-  "200/s+joins|--clients 45 --duration 10 --rate 200 --newcomer-every 100"
-  "200/s+silent|--clients 46 --duration 10 --rate 200 --silent-every 50"
+  "saturation|--clients 46 --duration 5 --window 4|--flood-rate 0|floor server"
+  "500/s|--clients 46 --duration 10 --rate 500||floor server"
+  "200/s+newcomers|--clients 46 --duration 10 --rate 200 --newcomer-every 100||floor server"
+  "200/s+joins|--clients 45 --duration 10 --rate 200 --newcomer-every 100||floor server"
+  "200/s+silent|--clients 46 --duration 10 --rate 200 --silent-every 50||floor server"
+  "flood|--clients 45 --duration 10 --rate 45 --flooder||server"
 )
 
 # Waits for a second in which the machine was at least 95 % idle.
@@ -51,16 +63,17 @@ wait_quiet() {
 # One run on a port of its own: prints "relays p50 p99 max rest other result"
 # from loadgen's report, and keeps the report in $report.
 run_one() {
-  local which=$1 port=$2 args=$3 pid out
+  local which=$1 port=$2 args=$3 options=$4 pid out
   if [[ $which == floor ]]; then
-    "$floor" "$port" -b >/dev/null &
+    "${relay_core[@]}" "$floor" "$port" -b >/dev/null &
   else
-    "$server" "$port" >/dev/null &
+    # shellcheck disable=SC2086
+    "${relay_core[@]}" "$server" "$port" $options >/dev/null &
   fi
   pid=$!
   sleep 0.3
   # shellcheck disable=SC2086
-  out=$("$loadgen" --port "$port" --server-pid "$pid" $args)
+  out=$("${loadgen_core[@]}" "$loadgen" --port "$port" --server-pid "$pid" $args)
   kill "$pid"
   wait "$pid" 2>/dev/null
   echo "$out" >"$report"
@@ -79,20 +92,19 @@ printf '%-16s %-6s %3s %10s %9s %9s %9s %13s %7s %s\n' scenario relay run "relay
 results=$(mktemp)
 report=$(mktemp)
 for scenario in "${scenarios[@]}"; do
-  name=${scenario%%|*}
-  args=${scenario#*|}
+  IFS='|' read -r name args options relays <<<"$scenario"
   if ((${#wanted[@]} > 0)) && [[ ! " ${wanted[*]} " == *" $name "* ]]; then
     continue
   fi
   for ((i = 1; i <= runs; i++)); do
-    for which in floor server; do
+    for which in $relays; do
       port=$((port + 1))
       wait_quiet
-      read -r relays p50 p99 max rest other result < <(run_one "$which" "$port" "$args")
-      printf '%-16s %-6s %3d %10s %9s %9s %9s %13s %7s %s\n' "$name" "$which" "$i" "$relays" "$p50" "$p99" \
+      read -r rate p50 p99 max rest other result < <(run_one "$which" "$port" "$args" "$options")
+      printf '%-16s %-6s %3d %10s %9s %9s %9s %13s %7s %s\n' "$name" "$which" "$i" "$rate" "$p50" "$p99" \
         "$max" "$rest" "$other" "$result"
-      grep -E '^(newcomers|silent|visitors) ' "$report" | sed 's/^/    /'
-      echo "$name $which $relays $p99 $rest" >>"$results"
+      grep -E '^(newcomers|silent|visitors|flooder) ' "$report" | sed 's/^/    /'
+      echo "$name $which $rate $p99 $rest" >>"$results"
     done
   done
 done

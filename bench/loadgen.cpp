@@ -14,7 +14,8 @@
 // While the load runs, visitors may come and go beside the clients:
 // newcomers that join the way the real client does (the join packet a pause
 // after connecting) and leave as soon as they are answered, and silent
-// connections that never send a join.
+// connections that never send a join. One more member may flood: send lines
+// as fast as its socket takes them, to see the others served all the same.
 //
 // Exit status: 0 when every line arrived in order, 1 on an order, protocol or
 // set-up error or a lost line, 2 on a usage error.
@@ -116,6 +117,7 @@ struct Options {
     double newcomerEveryMs = 0; ///< 0: no newcomers
     double newcomerPauseMs = 3000;
     double silentEveryMs = 0; ///< 0: no silent connections
+    bool flooder = false;
 };
 
 void printUsage(std::FILE* out)
@@ -123,7 +125,7 @@ void printUsage(std::FILE* out)
     std::fprintf(out,
                  "usage: loadgen [--port P] [--clients N] [--duration S] [--window W]\n"
                  "               [--rate R] [--text-bytes B] [--server-pid PID]\n"
-                 "               [--newcomer-every MS [--newcomer-pause MS]] [--silent-every MS]\n"
+                 "               [--newcomer-every MS [--newcomer-pause MS]] [--silent-every MS] [--flooder]\n"
                  "  --port P        server port on 127.0.0.1 (default 5000)\n"
                  "  --clients N     clients, 1..%d (default %d)\n"
                  "  --duration S    seconds of load, at most %.0f (default 10)\n"
@@ -134,7 +136,10 @@ void printUsage(std::FILE* out)
                  "  --newcomer-every MS   during the load, a newcomer every MS ms: it sends its join\n"
                  "                        --newcomer-pause MS after connecting (default 3000, as the\n"
                  "                        real client) and leaves once admitted or refused\n"
-                 "  --silent-every MS     during the load, a connection every MS ms that never joins\n",
+                 "  --silent-every MS     during the load, a connection every MS ms that never joins\n"
+                 "  --flooder             one more member, flood, joins after the clients and sends lines\n"
+                 "                        in its own name as fast as its socket takes them, for the\n"
+                 "                        whole load or until the server cuts it off\n",
                  kMaxClients, kMaxClients, kMaxDurationSeconds, parlana::kMaxTypedBytes);
 }
 
@@ -197,6 +202,10 @@ std::optional<Options> parseOptions(int argc, char** argv)
         if (name == "--help" || name == "-h") {
             printUsage(stdout);
             std::exit(0);
+        }
+        if (name == "--flooder") {
+            options.flooder = true;
+            continue;
         }
         if (i + 1 >= argc || !applyOption(options, name, argv[i + 1])) {
             std::fprintf(stderr, "loadgen: bad or incomplete option: %s\n", name.c_str());
@@ -608,6 +617,155 @@ private:
     std::uint64_t m_connectFailures = 0;
 };
 
+// ------------------------------------------------------------- the flooder
+
+/// One more member, "flood", that joins like a real client after the others,
+/// then sends lines in its own name as fast as its socket takes them, for the
+/// whole load or until the server cuts it off. It reads and discards what it
+/// is sent, so its own reading never holds it back. Every line has the same
+/// size, so the bytes it has sent count its lines. Like the visitors it has
+/// its own epoll set, watched by the load generator's as one descriptor.
+class Flooder {
+public:
+    static constexpr const char* kUid = "flood";
+
+    explicit Flooder(int port) : m_port(port), m_epoll(::epoll_create1(EPOLL_CLOEXEC)) {}
+
+    /// Connects and joins, waiting (at most 5 s) for a roster listing it.
+    bool join(std::string& error)
+    {
+        m_socket = connectLoopback(m_port, 5000, error);
+        if (!m_socket.valid())
+            return false;
+        const std::string join = parlana::encodeFrame(kUid) + parlana::encodeEmptyFrame();
+        if (::send(m_socket.get(), join.data(), join.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(join.size())) {
+            error = "flooder: join not sent";
+            return false;
+        }
+        const std::int64_t deadline = nowNs() + kJoinTimeoutNs;
+        while (!m_admitted) {
+            pollfd waiter{m_socket.get(), POLLIN, 0};
+            if (nowNs() > deadline || ::poll(&waiter, 1, 100) < 0 || (waiter.revents != 0 && !receive())) {
+                error = "flooder: not admitted";
+                return false;
+            }
+        }
+        return true;
+    }
+
+    /// The descriptor that becomes readable when `pump` has work.
+    int fd() const { return m_epoll.get(); }
+
+    /// Starts the flood; false when its socket could not be watched.
+    bool start(std::int64_t now)
+    {
+        m_startedAt = now;
+        epoll_event event{};
+        event.events = EPOLLIN | EPOLLOUT;
+        return ::epoll_ctl(m_epoll.get(), EPOLL_CTL_ADD, m_socket.get(), &event) == 0;
+    }
+
+    /// Sends what its socket takes and reads what it is sent.
+    void pump(std::int64_t now)
+    {
+        epoll_event event{};
+        if (::epoll_wait(m_epoll.get(), &event, 1, 0) != 1 || m_closedAt != 0)
+            return;
+        if ((event.events & (EPOLLIN | EPOLLERR | EPOLLHUP)) && !receive())
+            closed(now);
+        if (m_closedAt == 0 && m_flooding && (event.events & EPOLLOUT) && !send())
+            closed(now);
+    }
+
+    /// The load is over: no more lines.
+    void stop()
+    {
+        m_flooding = false;
+        epoll_event event{};
+        event.events = EPOLLIN;
+        if (m_closedAt == 0)
+            ::epoll_ctl(m_epoll.get(), EPOLL_CTL_MOD, m_socket.get(), &event);
+    }
+
+    /// True for a line of the flooder's.
+    static bool owns(std::string_view text) { return text.rfind(kPrefix, 0) == 0; }
+
+    void print(std::uint64_t fewestSeen, std::uint64_t mostSeen) const
+    {
+        std::printf("flooder         %llu lines sent (%llu bytes); ", ull(m_bytesSent / kLineBytes), ull(m_bytesSent));
+        if (m_closedAt != 0)
+            std::printf("cut off by the server %.1f ms after its first line; ",
+                        static_cast<double>(m_closedAt - m_startedAt) / 1e6);
+        else
+            std::printf("never cut off; ");
+        std::printf("%llu to %llu of its lines reached each member\n", ull(fewestSeen), ull(mostSeen));
+    }
+
+private:
+    static constexpr const char* kPrefix = "flood: ";
+    /// Frame header, string length, "flood: " and ten digits.
+    static constexpr std::size_t kLineBytes = 8 + 7 + 10;
+    static constexpr std::size_t kLinesPerRefill = 2048;
+
+    static unsigned long long ull(std::uint64_t n) { return static_cast<unsigned long long>(n); }
+
+    // False when the server closed the connection or it failed.
+    bool receive()
+    {
+        char buffer[kReadChunk];
+        const ssize_t got = ::recv(m_socket.get(), buffer, sizeof buffer, MSG_DONTWAIT);
+        if (got < 0)
+            return errno == EAGAIN || errno == EINTR;
+        if (got == 0)
+            return false;
+        m_in.append(buffer, static_cast<std::size_t>(got));
+        std::string body;
+        while (m_in.next(body) == parlana::FrameReader::Result::Frame)
+            m_admitted = m_admitted || parlana::extractString(body).find(",flood,") != std::string::npos;
+        return true;
+    }
+
+    // False when the server closed the connection or it failed.
+    bool send()
+    {
+        if (m_outPosition == m_out.size()) {
+            m_out.clear();
+            m_outPosition = 0;
+            char line[32];
+            for (std::size_t i = 0; i < kLinesPerRefill; ++i) {
+                std::snprintf(line, sizeof line, "%s%010llu", kPrefix, ull(m_linesQueued++));
+                m_out += parlana::encodeFrame(line);
+            }
+        }
+        const ssize_t sent = ::send(m_socket.get(), m_out.data() + m_outPosition, m_out.size() - m_outPosition,
+                                    MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent < 0)
+            return errno == EAGAIN || errno == EINTR;
+        m_outPosition += static_cast<std::size_t>(sent);
+        m_bytesSent += static_cast<std::uint64_t>(sent);
+        return true;
+    }
+
+    void closed(std::int64_t now)
+    {
+        m_closedAt = now;
+        ::epoll_ctl(m_epoll.get(), EPOLL_CTL_DEL, m_socket.get(), nullptr);
+    }
+
+    int m_port;
+    UniqueFd m_epoll;
+    UniqueFd m_socket;
+    parlana::FrameReader m_in;
+    bool m_admitted = false;
+    bool m_flooding = true;
+    std::string m_out;
+    std::size_t m_outPosition = 0;
+    std::uint64_t m_linesQueued = 0;
+    std::uint64_t m_bytesSent = 0;
+    std::int64_t m_startedAt = 0;
+    std::int64_t m_closedAt = 0;
+};
+
 // ------------------------------------------------------------ the clients
 
 struct Client {
@@ -663,6 +821,8 @@ private:
     std::uint64_t expectedDeliveries() const;
     /// The epoll key of the visitors' set: two past the clients.
     std::size_t visitorsKey() const { return m_count + 1; }
+    /// The epoll key of the flooder's set: three past the clients.
+    std::size_t flooderKey() const { return m_count + 2; }
     bool clean() const;
     void printReport() const;
     void printLoad() const;
@@ -673,6 +833,8 @@ private:
     Options m_options;
     std::size_t m_count;
     Visitors m_visitors;
+    std::optional<Flooder> m_flooder;
+    std::vector<std::uint64_t> m_floodLinesSeen; ///< per client
     std::vector<Client> m_clients;
     std::vector<char> m_readBuffer = std::vector<char>(kReadChunk);
     std::string m_body;                        ///< the frame being handled, its capacity kept
@@ -696,9 +858,12 @@ private:
 };
 
 LoadGenerator::LoadGenerator(const Options& options)
-    : m_options(options), m_count(static_cast<std::size_t>(options.clients)), m_visitors(options), m_clients(m_count),
-      m_nextExpected(m_count * m_count, 0), m_epoll(::epoll_create1(EPOLL_CLOEXEC))
+    : m_options(options), m_count(static_cast<std::size_t>(options.clients)), m_visitors(options),
+      m_floodLinesSeen(m_count, 0), m_clients(m_count), m_nextExpected(m_count * m_count, 0),
+      m_epoll(::epoll_create1(EPOLL_CLOEXEC))
 {
+    if (options.flooder)
+        m_flooder.emplace(options.port);
     for (std::size_t i = 0; i < m_count; ++i)
         m_clients[i].uid = "lg" + std::to_string(i);
 }
@@ -732,6 +897,9 @@ bool LoadGenerator::joinAll()
         if (!join(i))
             return false;
     }
+    std::string error;
+    if (m_flooder && !m_failed && !m_flooder->join(error))
+        fail(error);
     return !m_failed;
 }
 
@@ -786,6 +954,13 @@ void LoadGenerator::startLoad()
         if (!m_visitors.start(m_loadStart) || ::epoll_ctl(m_epoll.get(), EPOLL_CTL_ADD, m_visitors.fd(), &event) != 0)
             fail(std::string("visitors: ") + std::strerror(errno));
     }
+    if (m_flooder) {
+        epoll_event event{};
+        event.events = EPOLLIN;
+        event.data.u64 = flooderKey();
+        if (!m_flooder->start(m_loadStart) || ::epoll_ctl(m_epoll.get(), EPOLL_CTL_ADD, m_flooder->fd(), &event) != 0)
+            fail(std::string("flooder: ") + std::strerror(errno));
+    }
     if (m_options.rate > 0) {
         m_timer = UniqueFd(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC));
         const auto periodNs = static_cast<std::int64_t>(1e9 / m_options.rate);
@@ -823,6 +998,8 @@ void LoadGenerator::loadAndDrain()
     m_cpuAtStop = CpuSample::take(m_options.serverPid);
     m_timer.reset();
     m_visitors.stop();
+    if (m_flooder)
+        m_flooder->stop();
     const std::int64_t drainDeadline = nowNs() + kDrainTimeoutNs;
     while (!m_failed && m_counters.deliveries < expectedDeliveries()) {
         const std::int64_t left = drainDeadline - nowNs();
@@ -854,6 +1031,10 @@ void LoadGenerator::pump(int timeoutMs)
         }
         if (index == visitorsKey()) {
             m_visitors.pump();
+            continue;
+        }
+        if (index == flooderKey()) {
+            m_flooder->pump(nowNs());
             continue;
         }
         if (events[e].events & (EPOLLIN | EPOLLERR | EPOLLHUP))
@@ -941,6 +1122,10 @@ void LoadGenerator::handleChat(std::size_t receiver, std::string_view text, std:
     if (!client.lastWasRoster)
         protocolError(client.uid + ": chat packet not preceded by a roster packet", false);
     client.lastWasRoster = false;
+    if (m_flooder && Flooder::owns(text)) {
+        ++m_floodLinesSeen[receiver];
+        return;
+    }
     LineStamp stamp;
     if (!parseLine(text, stamp) || stamp.sentAt > receivedAt) {
         protocolError(client.uid + ": unexpected chat line \"" + std::string(text.substr(0, 60)) + "\"", false);
@@ -1130,6 +1315,9 @@ void LoadGenerator::printReport() const
     if (m_loadStart != 0)
         printLoad();
     m_visitors.print();
+    if (m_flooder && m_loadStart != 0)
+        m_flooder->print(*std::min_element(m_floodLinesSeen.begin(), m_floodLinesSeen.end()),
+                         *std::max_element(m_floodLinesSeen.begin(), m_floodLinesSeen.end()));
     printMemory();
     std::printf("result          %s\n", clean() ? "OK" : "FAILED");
 }

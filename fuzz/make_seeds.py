@@ -58,7 +58,7 @@ def relay_room() -> dict:
     def flush(*allowances: int) -> bytes:
         return b"\x07" + bytes([len(allowances)]) + bytes(allowances)
 
-    failed = b"\x02"
+    failed, wait = b"\x02", b"\x08\x02"  # 100 ms pass
     chatting = (join(b"alice") + join(b"bob") + raw(1, b"") + own(0, b"hi") + join(b"alice") + join(b"")
                 + failed + own(1, b"") + flush(0xFE) + depart(0) + own(0, b"bye") + flush(3, 0xFE) + flush())
     suffixes = join(b"alice") + join(b"malice") + join(b"a,b") + depart(1) + own(0, b"x") + depart(0) + flush(0xFE)
@@ -72,14 +72,19 @@ def relay_room() -> dict:
     slow = (join(b"a") + join(b"b") + join(b"c") + b"".join(own(i % 3, b"line %d" % i) for i in range(30))
             + flush(0, 5, 0xFE) + b"".join(own(i % 3, b"more %d" % i) for i in range(30)) + flush(63, 0, 0xFE)
             + join(b"d") + own(3, b"late") + flush(0xFF, 7, 0xFE, 1) + flush(0xFE))
-    return {
+    lines = b"".join(own(1, b"%d" % i) + other(0, 1, b"x") for i in range(40))  # m's lines, a's refusals
+    budget = (join(b"a") + join(b"m") + lines + b"\x08\xff" + wait + b"".join(other(0, 1, b"%d" % i) + wait * 30
+              for i in range(12)) + lines + flush(0xFE))
+    # The first byte sets the rules: 0 the defaults, 1 no flood control, 0x0E 7 a second and 3 at once.
+    return {name: b"\x00" + seed for name, seed in {
+        "budget": budget,
         "chatting": chatting,
         "suffixes": suffixes,
         "full": full,
         "hostile_bodies": hostile,
         "refused_lines": refused,
         "slow_readers": slow,
-    }
+    }.items()} | {"no_flood_control": b"\x01" + budget, "small_budget": b"\x0e" + budget}
 
 
 def chat_line() -> dict:

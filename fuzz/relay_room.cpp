@@ -2,8 +2,8 @@
 // from a small set so that the room fills up and UIDs collide), failed joins,
 // packets from members (any body, lines in the sender's own name, lines in
 // another member's name), departures and flush steps in which each member
-// takes some bytes, none, or fails. After every step it is checked against a
-// model of the room:
+// takes some bytes, none, or fails, and time passing. After every step it is
+// checked against a model of the room:
 // - the roster lists the admitted UIDs in admission order, each with its
 //   comma, and never more than 46;
 // - only valid, unused UIDs are admitted while there is room, and every
@@ -11,10 +11,12 @@
 // - a packet is relayed (roster, then the line unless it is empty) exactly
 //   when its string is empty or a line in the sender's own name of at most
 //   112 typable bytes; nothing else reaches anyone;
+// - a member's packets are taken in order, 16 a pass, as far as its budget
+//   (rate and burst from the first byte) allows;
 // - every member is handed, in order and without a byte lost or repeated,
 //   the bytes owed to it since its admission, whatever it takes at a time;
 //   what it has not taken stays queued, and past 1 MiB it is given up;
-// - the console says exactly what happened, line by line.
+// - the console says exactly what happened, line by line (refusals throttled).
 //
 // Input: a sequence of steps, each an opcode byte followed by its operands.
 
@@ -27,6 +29,8 @@
 #include "server/Room.hpp"
 
 #include <algorithm>
+#include <chrono>
+#include <deque>
 #include <optional>
 #include <sstream>
 #include <vector>
@@ -35,15 +39,24 @@ using namespace parlana;
 
 namespace {
 
+using std::chrono::nanoseconds;
+
 struct Member {
     Session* session;
     std::string uid;
     /// Bytes the member should have been handed and has not taken yet.
     std::string owed;
+    nanoseconds cost, cap, saved; ///< its budget: time saved up to `cap`
+    TimePoint savedAt;
+    std::deque<std::string> waiting; ///< strings it sent that the room has not taken
+    std::optional<TimePoint> noticed;
+    std::size_t heldBack;
 };
 
 class Model {
 public:
+    RoomRules rules;
+    TimePoint now{};
     std::vector<Member> members;
     std::string log;
 
@@ -109,24 +122,53 @@ void join(Room& room, Model& model, const std::string& uid)
         model.line("[!] JOIN ATTEMPT : FAILED");
     } else {
         FUZZ_CHECK(result.admitted == session && !result.refused, "admission not reported");
-        model.members.push_back({session, uid, {}});
+        const nanoseconds cost =
+            model.rules.floodRate ? nanoseconds(std::chrono::seconds(1)) / model.rules.floodRate : nanoseconds(0);
+        const nanoseconds cap = cost * model.rules.floodBurst;
+        model.members.push_back({session, uid, {}, cost, cap, cap, model.now, {}, {}, 0});
         model.line("[*] " + uid + " : JOIN");
     }
     model.count();
+}
+
+void expect(Model& model, Member& sender, const std::string& text)
+{
+    if (relayable(sender.uid, text)) {
+        model.broadcast(encodeFrame(model.roster()) + (text.empty() ? std::string() : encodeFrame(text)));
+    } else if (sender.noticed && model.now - *sender.noticed < std::chrono::seconds(10)) {
+        ++sender.heldBack;
+    } else {
+        model.line("[!] " + sender.uid + " : LINE REFUSED" +
+                   (sender.heldBack ? " (x" + std::to_string(sender.heldBack) + ")" : ""));
+        sender.noticed = model.now;
+        sender.heldBack = 0;
+    }
+}
+
+// A pass takes what waits from `m`: at most 16 packets, as far as its budget allows.
+void serve(Room& room, Model& model, Member& m)
+{
+    FUZZ_CHECK(room.serve(*m.session, model.now, 16) == Room::Intake::Open, "a member cut off");
+    for (int n = 0; n < 16 && !m.waiting.empty(); ++n, m.waiting.pop_front()) {
+        m.saved = std::min(m.cap, m.saved + (model.now - m.savedAt));
+        m.savedAt = model.now;
+        if (m.saved < m.cost)
+            break;
+        m.saved -= m.cost;
+        expect(model, m, m.waiting.front());
+    }
+    FUZZ_CHECK(m.session->inbox().hasFrame() == !m.waiting.empty(), "packets taken otherwise than the budget allows");
 }
 
 void relay(Room& room, Model& model, std::size_t index, const std::string& body)
 {
     if (model.members.empty())
         return;
-    const Member& sender = model.members[index % model.members.size()];
-    room.relay(*sender.session, body);
-    const std::string text = extractString(body);
-    if (!relayable(sender.uid, text)) {
-        model.line("[!] " + sender.uid + " : LINE REFUSED");
-        return;
-    }
-    model.broadcast(encodeFrame(model.roster()) + (text.empty() ? std::string() : encodeFrame(text)));
+    Member& sender = model.members[index % model.members.size()];
+    const std::string frame = encodeSize(static_cast<std::uint32_t>(body.size())) + body;
+    sender.session->inbox().append(frame.data(), frame.size());
+    sender.waiting.push_back(extractString(body));
+    serve(room, model, sender);
 }
 
 void depart(Room& room, Model& model, std::size_t index)
@@ -187,11 +229,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     fuzz::ByteSource in(data, size);
     std::ostringstream log;
-    Room room(log);
     Model model;
+    const unsigned rules = in.byte(); // rate 10, 0, 7 or 14 a second; burst 20, 1, 2 or 3
+    model.rules = {rules & 3 ? (rules & 3) * 7u - 7 : 10u, rules >> 2 & 3 ? rules >> 2 & 3 : 20u, 0};
+    Room room(log, model.rules);
     checkRoom(room, model, log);
     while (!in.empty()) {
-        switch (in.byte() % 8) {
+        switch (in.byte() % 9) {
         case 0: // any bytes as a UID
             join(room, model, in.shortString(14));
             break;
@@ -229,6 +273,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         case 7:
             flush(room, model, in.shortString(8));
+            break;
+        case 8: // time passes; a pass then takes what each member's budget allows
+            model.now += std::chrono::milliseconds(50) * in.byte();
+            for (Member& member : model.members)
+                serve(room, model, member);
             break;
         }
         checkRoom(room, model, log);

@@ -16,7 +16,8 @@ constexpr int kProbes = 4;
 // quarter of an hour.
 constexpr unsigned kUnacknowledgedMilliseconds = 40 * 1000;
 
-bool setOption(int descriptor, int level, int name, int value)
+template <typename Value>
+bool setOption(int descriptor, int level, int name, Value value)
 {
     return ::setsockopt(descriptor, level, name, &value, sizeof value) == 0;
 }
@@ -25,12 +26,13 @@ bool setOption(int descriptor, int level, int name, int value)
 
 bool detectVanishedPeer(int descriptor)
 {
-    const unsigned timeout = kUnacknowledgedMilliseconds;
-    const bool keepalive = setOption(descriptor, SOL_SOCKET, SO_KEEPALIVE, 1) &&
-                           setOption(descriptor, IPPROTO_TCP, TCP_KEEPIDLE, kIdleSeconds) &&
-                           setOption(descriptor, IPPROTO_TCP, TCP_KEEPINTVL, kProbeIntervalSeconds) &&
-                           setOption(descriptor, IPPROTO_TCP, TCP_KEEPCNT, kProbes);
-    return keepalive && ::setsockopt(descriptor, IPPROTO_TCP, TCP_USER_TIMEOUT, &timeout, sizeof timeout) == 0;
+    // Each option on its own: one refused leaves that part as the system
+    // made it, and a vanished peer is then found later, never wrongly.
+    bool all = setOption(descriptor, SOL_SOCKET, SO_KEEPALIVE, 1);
+    all = setOption(descriptor, IPPROTO_TCP, TCP_KEEPIDLE, kIdleSeconds) && all;
+    all = setOption(descriptor, IPPROTO_TCP, TCP_KEEPINTVL, kProbeIntervalSeconds) && all;
+    all = setOption(descriptor, IPPROTO_TCP, TCP_KEEPCNT, kProbes) && all;
+    return setOption(descriptor, IPPROTO_TCP, TCP_USER_TIMEOUT, kUnacknowledgedMilliseconds) && all;
 }
 
 } // namespace parlana

@@ -12,6 +12,9 @@ class Listener : public sf::TcpListener {
 public:
     /// Listens on `port` on every local address.
     sf::Socket::Status listenOnEveryAddress(unsigned short port);
+
+    /// The system's handle, for the poller.
+    int handle() const { return getHandle(); }
 };
 
 } // namespace parlana

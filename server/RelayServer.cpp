@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <thread>
 
 namespace parlana {
 
@@ -11,13 +12,15 @@ namespace {
 // packets have been handled; it bounds each connection's input buffer.
 constexpr std::size_t kMaxBufferedInput = 2 * kMaxFrameBytes;
 
+// With flood control on, a member is gone before its input reaches the bound
+// above, so it is read for as long as it sends and its flooding is seen.
+static_assert(Session::kMaxWaitingInput < kMaxBufferedInput);
+
 // Every frame takes at least its header, so a closed connection's buffered
 // input never holds more packets than this: all of them are relayed.
 constexpr std::size_t kMaxFramesBuffered = kMaxBufferedInput / kFrameHeaderBytes;
 
-// The selector takes a zero time as "no limit"; this is the shortest wait
-// that is not.
-const sf::Time kNoWait = sf::microseconds(1);
+constexpr std::chrono::milliseconds kNoWait{0};
 
 // Hands bytes to a non-blocking socket: the count it took, possibly none, or
 // nothing when the connection has failed.
@@ -40,7 +43,7 @@ private:
 
 } // namespace
 
-RelayServer::RelayServer(std::ostream& log) : m_room(log)
+RelayServer::RelayServer(std::ostream& log, RoomRules rules) : m_room(log, rules)
 {
     server.setBlocking(false);
 }
@@ -49,7 +52,7 @@ bool RelayServer::listen(unsigned short port)
 {
     m_listening = server.listenOnEveryAddress(port) == sf::Socket::Done;
     if (m_listening)
-        sock_selector.add(server);
+        sock_selector.add(server.handle());
     return m_listening;
 }
 
@@ -64,45 +67,68 @@ void RelayServer::pass()
     // Newcomers are taken first, so none waits in the backlog behind a busy
     // room; taking one costs no wait, as its join is read only once it is
     // there. Joins, relays and writes then all happen in the same pass.
-    const bool ready = sock_selector.wait(nextWait());
-    if (ready && m_listening && sock_selector.isReady(server))
+    const bool ready = busyWait() || sock_selector.wait(nextWait());
+    m_now = Clock::now();
+    if (ready && m_listening && sock_selector.isReady(server.handle()))
         acceptNewcomers();
     servePending();
     serveClients();
     flushClients();
 }
 
-sf::Time RelayServer::nextWait() const
+bool RelayServer::busyWait()
+{
+    // Something already waits as the last pass ends: the room is busy. A
+    // moment's wait lets more lines in, so each member is sent them in fewer,
+    // fuller writes; each write costs the kernel far more than its bytes do.
+    // A quiet room never waits here, so its lines go out at once.
+    if (!sock_selector.wait(kNoWait))
+        return false;
+    std::this_thread::sleep_for(kBusyGather);
+    return sock_selector.wait(kNoWait);
+}
+
+std::optional<std::chrono::milliseconds> RelayServer::nextWait() const
 {
     if (m_room.broadcasting())
         return kNoWait;
-    std::optional<sf::Time> wait; // none: no limit
+    // The first instant at which a packet may be taken from a member or a
+    // newcomer runs out of time; a member held back by its budget is not
+    // looked at again before its next packet is due.
+    TimePoint due = TimePoint::max();
+    bool owing = false;
     for (const auto& client : m_room.members()) {
-        if (client->inbox().hasFrame())
-            return kNoWait; // relay what is already here
-        if (client->queued() > 0)
-            wait = sf::microseconds(kFlushRetryMicroseconds);
+        due = std::min(due, client->readyAt());
+        owing = owing || client->queued() > 0;
     }
-    if (!m_pending.empty()) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::microseconds>(m_pending.front().deadline - Clock::now()).count();
-        const sf::Time expiry = std::max(kNoWait, sf::microseconds(static_cast<sf::Int64>(left) + 1));
-        wait = wait ? std::min(*wait, expiry) : expiry;
+    if (!m_pending.empty())
+        due = std::min(due, m_pending.front().deadline);
+    std::optional<std::chrono::milliseconds> wait; // none: no limit
+    if (owing)
+        wait = kFlushRetry;
+    if (due != TimePoint::max()) {
+        const TimePoint now = Clock::now();
+        if (due <= now)
+            return kNoWait;
+        const auto untilDue = std::chrono::ceil<std::chrono::milliseconds>(due - now);
+        wait = wait ? std::min(*wait, untilDue) : untilDue;
     }
-    return wait.value_or(sf::Time::Zero);
+    return wait;
 }
 
 void RelayServer::acceptNewcomers()
 {
     for (int taken = 0; taken < kMaxAcceptsPerPass; ++taken) {
-        auto socket = std::make_unique<sf::TcpSocket>();
+        auto socket = std::make_unique<PeerSocket>();
         if (server.accept(*socket) != sf::Socket::Done)
             return;
         if (m_pending.size() >= kMaxPendingJoins)
             continue; // closed here, unlogged: it never became anybody
         socket->setBlocking(false);
-        sock_selector.add(*socket);
-        m_pending.push_back({std::move(socket), std::make_unique<Session>(), Clock::now() + kJoinTimeout});
+        socket->watchForVanishing();
+        sock_selector.add(socket->handle());
+        auto session = std::make_unique<Session>(socket->getRemoteAddress().toString());
+        m_pending.push_back({std::move(socket), std::move(session), m_now + kJoinTimeout});
     }
 }
 
@@ -110,28 +136,27 @@ void RelayServer::servePending()
 {
     // Joins are judged as they complete, so a newcomer that sends its UID at
     // once is admitted while one that pauses is still waited for.
-    const Clock::time_point now = Clock::now();
     for (std::size_t i = 0; i < m_pending.size();) {
-        if (settleJoin(m_pending[i], now))
+        if (settleJoin(m_pending[i]))
             m_pending.erase(m_pending.begin() + static_cast<std::ptrdiff_t>(i));
         else
             ++i;
     }
 }
 
-bool RelayServer::settleJoin(Newcomer& newcomer, Clock::time_point now)
+bool RelayServer::settleJoin(Newcomer& newcomer)
 {
     FrameReader& inbox = newcomer.session->inbox();
     PeerState state = PeerState::Open;
-    if (sock_selector.isReady(*newcomer.socket) && inbox.buffered() < kMaxBufferedInput)
+    if (sock_selector.isReady(newcomer.socket->handle()) && inbox.buffered() < kMaxBufferedInput)
         state = receiveChunk(*newcomer.socket, inbox);
     if (inbox.next(m_body) == FrameReader::Result::Frame) {
         judgeJoin(newcomer);
         return true;
     }
-    if (state == PeerState::Open && !inbox.rejected() && now < newcomer.deadline)
+    if (state == PeerState::Open && !inbox.rejected() && m_now < newcomer.deadline)
         return false;
-    sock_selector.remove(*newcomer.socket);
+    sock_selector.remove(newcomer.socket->handle());
     m_room.joinFailed();
     return true;
 }
@@ -143,7 +168,7 @@ void RelayServer::judgeJoin(Newcomer& newcomer)
         m_sockets.emplace(result.admitted, std::move(newcomer.socket));
         return;
     }
-    sock_selector.remove(*newcomer.socket);
+    sock_selector.remove(newcomer.socket->handle());
     // One small packet into an empty buffer, then the connection is closed.
     result.refused->flush({}, SocketWriter(*newcomer.socket));
 }
@@ -156,28 +181,23 @@ void RelayServer::serveClients()
     const auto& clients = m_room.members();
     for (std::size_t i = 0; i < clients.size(); ++i) {
         Session& client = *clients[i];
-        sf::TcpSocket& socket = socketOf(client);
-        const bool readable = sock_selector.isReady(socket);
+        PeerSocket& socket = socketOf(client);
+        const bool readable = sock_selector.isReady(socket.handle());
         if ((readable || client.inbox().hasFrame()) && serve(client, socket, readable) == PeerState::Closed)
             depart(client);
     }
 }
 
-RelayServer::PeerState RelayServer::serve(Session& client, sf::TcpSocket& socket, bool readable)
+RelayServer::PeerState RelayServer::serve(Session& client, PeerSocket& socket, bool readable)
 {
     PeerState state = PeerState::Open;
     if (readable && client.inbox().buffered() < kMaxBufferedInput)
         state = receiveChunk(socket, client.inbox());
-    // Packets that arrived before a close are still relayed, all of them.
-    const std::size_t budget = state == PeerState::Open ? kMaxPacketsPerPass : kMaxFramesBuffered;
-    for (std::size_t n = 0; n < budget; ++n) {
-        const FrameReader::Result result = client.inbox().next(m_body);
-        if (result == FrameReader::Result::Rejected)
-            return PeerState::Closed;
-        if (result == FrameReader::Result::NeedMore)
-            break;
-        m_room.relay(client, m_body);
-    }
+    // Packets that arrived before a close are still relayed, as many as the
+    // member's budget allows at once: a closed connection waits for nothing.
+    const std::size_t most = state == PeerState::Open ? kMaxPacketsPerPass : kMaxFramesBuffered;
+    if (m_room.serve(client, m_now, most) != Room::Intake::Open)
+        return PeerState::Closed;
     return state;
 }
 
@@ -207,12 +227,12 @@ void RelayServer::flushClients()
 void RelayServer::depart(const Session& client)
 {
     const auto entry = m_sockets.find(&client);
-    sock_selector.remove(*entry->second);
+    sock_selector.remove(entry->second->handle());
     m_sockets.erase(entry);
     m_room.depart(client);
 }
 
-sf::TcpSocket& RelayServer::socketOf(const Session& client) const
+PeerSocket& RelayServer::socketOf(const Session& client) const
 {
     return *m_sockets.at(&client);
 }

@@ -1,16 +1,19 @@
 #pragma once
 
+#include "server/Clock.hpp"
 #include "server/Listener.hpp"
+#include "server/PeerSocket.hpp"
+#include "server/Poller.hpp"
 #include "server/Room.hpp"
+#include "server/RoomRules.hpp"
 
-#include <SFML/Network/SocketSelector.hpp>
 #include <SFML/Network/TcpSocket.hpp>
-#include <SFML/System/Time.hpp>
 
 #include <array>
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <unordered_map>
@@ -20,8 +23,10 @@ namespace parlana {
 
 /// The network side of the relay: listens, waits for newcomers' join packets
 /// without holding anyone else up, reads whole packets from the members and
-/// writes to them without ever blocking on a slow reader. Owns every socket;
-/// the room owns the sessions.
+/// writes to them without ever blocking on a slow reader, wakes when a held
+/// back member's budget allows its next packet, and has every connection
+/// watched for a peer that vanished. Owns every socket; the room owns the
+/// sessions and decides.
 class RelayServer {
 public:
     /// Longest wait for a newcomer's whole join packet, from its connection.
@@ -37,11 +42,13 @@ public:
     /// Packets relayed from one member in one pass, so a flooding member
     /// cannot starve the others.
     static constexpr std::size_t kMaxPacketsPerPass = 16;
-    /// Wait of the selector while some member still has bytes to take.
-    static constexpr sf::Int32 kFlushRetryMicroseconds = 1000;
+    /// Wait of the poller while some member still has bytes to take.
+    static constexpr std::chrono::milliseconds kFlushRetry{1};
+    /// Time a busy room is given to deliver more lines before a pass.
+    static constexpr std::chrono::microseconds kBusyGather{100};
 
-    /// Log lines go to `log`.
-    explicit RelayServer(std::ostream& log);
+    /// Log lines go to `log`; the room keeps `rules`.
+    RelayServer(std::ostream& log, RoomRules rules);
 
     /// Starts listening on every local address; false when that failed.
     bool listen(unsigned short port);
@@ -50,8 +57,6 @@ public:
     [[noreturn]] void run();
 
 private:
-    using Clock = std::chrono::steady_clock;
-
     /// Bytes taken from a socket in one read.
     static constexpr std::size_t kReadChunkBytes = 16 * 1024;
 
@@ -60,36 +65,39 @@ private:
 
     /// A connection whose join packet has not arrived yet.
     struct Newcomer {
-        std::unique_ptr<sf::TcpSocket> socket;
+        std::unique_ptr<PeerSocket> socket;
         std::unique_ptr<Session> session;
-        Clock::time_point deadline;
+        TimePoint deadline;
     };
 
     void pass();
-    sf::Time nextWait() const;
+    bool busyWait();
+    std::optional<std::chrono::milliseconds> nextWait() const;
     void acceptNewcomers();
     void servePending();
-    bool settleJoin(Newcomer& newcomer, Clock::time_point now);
+    bool settleJoin(Newcomer& newcomer);
     void judgeJoin(Newcomer& newcomer);
     void serveClients();
-    PeerState serve(Session& client, sf::TcpSocket& socket, bool readable);
+    PeerState serve(Session& client, PeerSocket& socket, bool readable);
     PeerState receiveChunk(sf::TcpSocket& socket, FrameReader& inbox);
     void flushClients();
     void depart(const Session& client);
-    sf::TcpSocket& socketOf(const Session& client) const;
+    PeerSocket& socketOf(const Session& client) const;
 
     Listener server;
-    sf::SocketSelector sock_selector;
+    Poller sock_selector;
     Room m_room;
     bool m_listening = false;
     /// Every member's socket, by its session.
-    std::unordered_map<const Session*, std::unique_ptr<sf::TcpSocket>> m_sockets;
+    std::unordered_map<const Session*, std::unique_ptr<PeerSocket>> m_sockets;
     /// In order of acceptance, so the first is the first to run out of time.
     std::vector<Newcomer> m_pending;
     /// Members whose connection failed in the flush step.
     std::vector<const Session*> m_gone;
-    /// The packet being handled; its capacity is kept from pass to pass.
+    /// The join packet being handled; its capacity is kept from pass to pass.
     std::string m_body;
+    /// The time of this pass, read once the selector has woken.
+    TimePoint m_now;
     std::array<char, kReadChunkBytes> m_readBuffer;
 };
 

@@ -1,26 +1,35 @@
 #pragma once
 
 #include "protocol/frame.hpp"
+#include "server/NoticeThrottle.hpp"
 #include "server/Outbox.hpp"
+#include "server/TokenBucket.hpp"
 
 #include <algorithm>
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace parlana {
 
 class Room;
 
-/// One connection as the room sees it, without its socket: the bytes it has
-/// sent that do not yet make a whole packet, the bytes it has not yet taken,
-/// and, once admitted, its UID.
+/// One connection as the room sees it, without its socket: where it comes
+/// from, the bytes it has sent that the room has not yet taken, the bytes it
+/// has not yet taken itself, and, once admitted, its UID and its budget.
 class Session {
 public:
     /// Past this many queued outbound bytes a connection that does not read
     /// is dropped rather than letting it hold the server's memory.
     static constexpr std::size_t kMaxQueuedBytes = 1024 * 1024;
+    /// Past this many bytes waiting in its input beyond its budget, a member
+    /// is sending faster than it will ever be relayed: it is flooding.
+    static constexpr std::size_t kMaxWaitingInput = 64 * 1024;
+
+    /// A connection from `address` (as text; any label the caller compares).
+    explicit Session(std::string address = {}) : m_address(std::move(address)) {}
 
     enum class FlushResult { Flushed, Pending, Failed };
 
@@ -30,6 +39,13 @@ public:
 
     /// The admitted UID; empty while the join is pending.
     const std::string& uid() const { return m_uid; }
+
+    /// The address the connection comes from.
+    const std::string& address() const { return m_address; }
+
+    /// When the room may next take a packet from this member's input: never
+    /// while no whole packet waits, otherwise once its budget allows.
+    TimePoint readyAt() const { return m_inbox.hasFrame() ? m_budget.nextToken() : TimePoint::max(); }
 
     /// Puts bytes meant for this connection alone behind what it still owes.
     void queue(std::string_view bytes) { m_outbox.append(bytes); }
@@ -56,7 +72,12 @@ private:
 
     FrameReader m_inbox;
     Outbox m_outbox;
+    std::string m_address;
     std::string m_uid;
+    /// Packets the room takes from this member; unlimited until admission.
+    TokenBucket m_budget{0, 1};
+    /// Console notices of this member's refused lines.
+    NoticeThrottle m_refusals;
     /// "UID: ", the start of every line this member may send.
     std::string m_linePrefix;
     /// Where this member's share of the room's current broadcast begins.

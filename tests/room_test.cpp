@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
 #include <optional>
 #include <sstream>
+#include <tuple>
 #include <vector>
 
 namespace parlana {
@@ -23,6 +25,13 @@ struct TakeAll {
         into->append(data, size);
         return size;
     }
+};
+
+/// A room on the test's clock.
+struct ClockedRoom : Room {
+    using Room::Room;
+    void relay(Session& sender, std::string_view body) { Room::relay(sender, body, now); }
+    TimePoint now{};
 };
 
 class RoomTest : public ::testing::Test {
@@ -62,7 +71,7 @@ protected:
     }
 
     std::ostringstream log;
-    Room room{log};
+    ClockedRoom room{log};
 };
 
 } // namespace
@@ -99,7 +108,7 @@ TEST_F(RoomTest, OwnLinesAndEmptyPacketsGoToEveryoneInAdmissionOrderSenderInclud
     EXPECT_EQ(logLines().size(), 4u); // the joins only
 }
 
-TEST_F(RoomTest, LinesNotInTheSendersOwnNameOrNotTypableReachNobody)
+TEST_F(RoomTest, LinesNotInTheSendersOwnNameOrNotTypableReachNobodyAndAreNoticedOncePerTenSeconds)
 {
     Session* alice = join("alice");
     Session* bob = join("bob");
@@ -127,10 +136,54 @@ TEST_F(RoomTest, LinesNotInTheSendersOwnNameOrNotTypableReachNobody)
     const auto sent = flush();
     EXPECT_TRUE(sent.at(alice).empty());
     EXPECT_TRUE(sent.at(bob).empty());
-    EXPECT_EQ(logLines(), std::vector<std::string>(std::size(refused), "[!] alice : LINE REFUSED"));
+    EXPECT_EQ(logLines(), std::vector<std::string>{"[!] alice : LINE REFUSED"});
+    room.now += NoticeThrottle::kPeriod - std::chrono::nanoseconds(1);
+    room.relay(*alice, encodeBody(kLimitToken)); // held back too
+    room.relay(*bob, encodeBody(kLimitToken));   // bob's own
+    room.now += std::chrono::nanoseconds(1);
+    room.relay(*alice, encodeBody(kLimitToken));
+    EXPECT_EQ(logLines(), (std::vector<std::string>{"[!] bob : LINE REFUSED", "[!] alice : LINE REFUSED (x15)"}));
     ASSERT_EQ(room.members().size(), 2u); // the sender stays
     room.relay(*alice, encodeBody("alice: still here"));
     EXPECT_EQ(flush().at(bob), (std::vector<std::string>{"$%$uids$%$,alice,bob,", "alice: still here"}));
+}
+
+TEST_F(RoomTest, PacketsBeyondTheBudgetWaitInOrderAndMoreThan64KiBWaitingIsFlooding)
+{
+    Session* alice = join("alice");
+    Session* mallory = join("mallory");
+    std::string frames; // 60 of 19 bytes
+    for (int i = 10; i < 70; ++i)
+        frames += encodeFrame("mallory: " + std::to_string(i));
+    mallory->inbox().append(frames.data(), frames.size());
+    // At most what one pass takes, the rest of the burst, a refill 100 ms on; a minute on, a burst, no more.
+    const int after[] = {0, 0, 99, 100, 60000}, most[] = {16, 16, 16, 16, 99}, taken[] = {16, 20, 20, 21, 41};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(room.serve(*mallory, room.now + std::chrono::milliseconds(after[i]), most[i]), Room::Intake::Open);
+        EXPECT_EQ(mallory->inbox().buffered(), (60u - taken[i]) * 19);
+    }
+    const std::vector<std::string> sent = flush().at(alice);
+    ASSERT_EQ(sent.size(), 2u * 41);
+    EXPECT_EQ(sent[1] + sent.back(), "mallory: 10mallory: 50");
+    const std::string partial = encodeSize(kMaxFrameBytes) + std::string(Session::kMaxWaitingInput - 19 * 19 - 4, '.');
+    mallory->inbox().append(partial.data(), partial.size()); // 64 KiB waits, the last frame not yet whole
+    EXPECT_EQ(room.serve(*mallory, room.now, 0), Room::Intake::Open);
+    mallory->inbox().append(".", 1);
+    EXPECT_EQ(room.serve(*mallory, room.now, 0), Room::Intake::Flooding);
+    EXPECT_EQ(logLines().back(), "[!] mallory : FLOODING : disconnected");
+}
+
+TEST_F(RoomTest, AnAddressWithItsShareOfMembersGetsTheLimitRefusalAndItsOwnLine)
+{
+    Room capped(log, RoomRules{10, 20, 2});
+    std::vector<Room::JoinResult> joins;
+    for (const char* address : {"10.0.0.1", "10.0.0.1", "10.0.0.2", "10.0.0.1"})
+        joins.push_back(capped.join(std::make_unique<Session>(address), "u" + std::to_string(joins.size())));
+    ASSERT_TRUE(joins[0].admitted && joins[1].admitted && joins[2].admitted && joins[3].refused);
+    EXPECT_EQ(refusal(*joins[3].refused), std::vector<std::string>{kLimitToken});
+    EXPECT_EQ(logLines().at(6), "[!] MAX_PER_ADDRESS reached (10.0.0.1) : disconnected");
+    capped.depart(*joins[0].admitted);
+    EXPECT_TRUE(capped.join(std::make_unique<Session>("10.0.0.1"), "u4").admitted); // a place freed there
 }
 
 TEST_F(RoomTest, RefusalsComeInTheOrderLimitValidityDuplicate)

@@ -59,13 +59,14 @@ TestPeer::~TestPeer()
     close();
 }
 
-bool TestPeer::connect(unsigned short port, int receiveBuffer)
+bool TestPeer::connect(unsigned short port, int receiveBuffer, const char* host)
 {
     close();
     m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (receiveBuffer > 0)
         ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in address = loopback(port);
+    ::inet_pton(AF_INET, host, &address.sin_addr);
     if (::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         close();
         return false;
@@ -168,7 +169,7 @@ void TestPeer::close()
     m_fd = -1;
 }
 
-ServerProcess::ServerProcess(const std::string& portArgument)
+ServerProcess::ServerProcess(const std::string& portArgument, const std::vector<std::string>& options)
 {
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0)
@@ -177,7 +178,11 @@ ServerProcess::ServerProcess(const std::string& portArgument)
     if (m_pid == 0) {
         ::dup2(pipeFds[1], STDOUT_FILENO);
         const std::string binary = serverBinary();
-        ::execl(binary.c_str(), binary.c_str(), portArgument.c_str(), static_cast<char*>(nullptr));
+        std::vector<const char*> argv{binary.c_str(), portArgument.c_str()};
+        for (const std::string& option : options)
+            argv.push_back(option.c_str());
+        argv.push_back(nullptr);
+        ::execv(binary.c_str(), const_cast<char* const*>(argv.data()));
         ::_exit(127);
     }
     ::close(pipeFds[1]);

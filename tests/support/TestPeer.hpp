@@ -5,6 +5,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace parlana::test {
 
@@ -22,9 +23,9 @@ public:
     TestPeer(const TestPeer&) = delete;
     TestPeer& operator=(const TestPeer&) = delete;
 
-    /// Connects to 127.0.0.1:port, with a small kernel receive buffer when
+    /// Connects to 127.0.0.1:port (or host:port), with a small kernel receive buffer when
     /// `receiveBuffer` is non-zero; false when refused.
-    bool connect(unsigned short port, int receiveBuffer = 0);
+    bool connect(unsigned short port, int receiveBuffer = 0, const char* host = "127.0.0.1");
     /// Sends the real client's join sequence: the UID packet, then an empty packet.
     void join(const std::string& uid);
     /// Sends raw bytes; false when the connection refused them.
@@ -56,10 +57,10 @@ private:
     std::string m_roster;
 };
 
-/// The real server binary, started on a port, its console read line by line.
+/// The real server binary, started on a port and options, its console read line by line.
 class ServerProcess {
 public:
-    explicit ServerProcess(const std::string& portArgument);
+    explicit ServerProcess(const std::string& portArgument, const std::vector<std::string>& options = {});
     ~ServerProcess();
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;

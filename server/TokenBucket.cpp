@@ -1,0 +1,28 @@
+#include "server/TokenBucket.hpp"
+
+#include <algorithm>
+
+namespace parlana {
+
+TokenBucket::TokenBucket(unsigned rate, unsigned burst)
+    : m_interval(rate == 0 ? Clock::duration::zero()
+                           : std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(1)) / rate),
+      m_tolerance(m_interval * (std::max(burst, 1u) - 1))
+{}
+
+bool TokenBucket::take(TimePoint now)
+{
+    if (unlimited())
+        return true;
+    if (now < nextToken())
+        return false;
+    m_whole = std::max(m_whole, now) + m_interval;
+    return true;
+}
+
+TimePoint TokenBucket::nextToken() const
+{
+    return unlimited() ? TimePoint::min() : m_whole - m_tolerance;
+}
+
+} // namespace parlana

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "server/Clock.hpp"
+
+namespace parlana {
+
+/// A budget of events: `burst` at once, refilled at `rate` per second, never
+/// holding more than `burst`. Kept as the instant at which the budget would be
+/// whole again, so it costs one comparison per event and never drifts.
+class TokenBucket {
+public:
+    /// A `rate` of 0 is no budget at all: every event is allowed. `burst` is
+    /// taken as at least 1.
+    TokenBucket(unsigned rate, unsigned burst);
+
+    /// Spends one token at `now`; false, spending nothing, when none is left.
+    bool take(TimePoint now);
+
+    /// The first instant at which `take` succeeds.
+    TimePoint nextToken() const;
+
+    /// True when every event is allowed.
+    bool unlimited() const { return m_interval == Clock::duration::zero(); }
+
+private:
+    Clock::duration m_interval;  ///< between two refills; zero when unlimited
+    Clock::duration m_tolerance; ///< how far ahead of now the budget may be spent
+    TimePoint m_whole{};         ///< when the budget is whole again
+};
+
+} // namespace parlana
