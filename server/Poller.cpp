@@ -22,12 +22,12 @@ Poller::~Poller()
         ::close(m_epoll);
 }
 
-void Poller::add(int handle)
+bool Poller::add(int handle)
 {
     epoll_event event{};
     event.events = EPOLLIN;
     event.data.fd = handle;
-    ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, handle, &event);
+    return ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, handle, &event) == 0;
 }
 
 void Poller::remove(int handle)

@@ -17,8 +17,10 @@ public:
     Poller(const Poller&) = delete;
     Poller& operator=(const Poller&) = delete;
 
-    /// Watches the socket `handle` for data, a close or an error.
-    void add(int handle);
+    /// Watches the socket `handle` for data, a close or an error. False
+    /// when the system refuses (no poller, out of memory, the watch limit):
+    /// the socket would then never be read.
+    bool add(int handle);
 
     /// Stops watching `handle`; call before the socket is closed.
     void remove(int handle);

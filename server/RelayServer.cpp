@@ -50,9 +50,7 @@ RelayServer::RelayServer(std::ostream& log, RoomRules rules) : m_room(log, rules
 
 bool RelayServer::listen(unsigned short port)
 {
-    m_listening = server.listenOnEveryAddress(port) == sf::Socket::Done;
-    if (m_listening)
-        sock_selector.add(server.handle());
+    m_listening = server.listenOnEveryAddress(port) == sf::Socket::Done && sock_selector.add(server.handle());
     return m_listening;
 }
 
@@ -122,11 +120,11 @@ void RelayServer::acceptNewcomers()
         auto socket = std::make_unique<PeerSocket>();
         if (server.accept(*socket) != sf::Socket::Done)
             return;
-        if (m_pending.size() >= kMaxPendingJoins)
-            continue; // closed here, unlogged: it never became anybody
+        // Closed here, unlogged: it never became anybody.
+        if (m_pending.size() >= kMaxPendingJoins || !sock_selector.add(socket->handle()))
+            continue;
         socket->setBlocking(false);
         socket->watchForVanishing();
-        sock_selector.add(socket->handle());
         auto session = std::make_unique<Session>(socket->getRemoteAddress().toString());
         m_pending.push_back({std::move(socket), std::move(session), m_now + kJoinTimeout});
     }

@@ -1,4 +1,5 @@
 #include "client/widgets/StatusBar.hpp"
+#include "client/widgets/Utf8.hpp"
 #include "tests/support/Canvas.hpp"
 
 #include <gtest/gtest.h>
@@ -32,7 +33,7 @@ std::string serverText(const std::string& name)
     bar.setServerName(name);
     bar.setInfo("me", {});
     bar.setInfo("me", {});
-    return bar.getServerLabel().getString().toAnsiString();
+    return encodeUtf8(bar.getServerLabel().getString());
 }
 
 } // namespace
@@ -53,6 +54,7 @@ TEST(StatusBar, LongServerNamesAreShortened)
     EXPECT_EQ(serverText(name25 + "t"), prefix + name25 + "t...");
     EXPECT_EQ(serverText(std::string(26, 'l') + std::string(14, 'x')), prefix + std::string(26, 'l') + "...");
     EXPECT_EQ(serverText(""), prefix);
+    EXPECT_EQ(serverText("città"), prefix + "città"); // drawn as 5 characters, not 6 bytes
 }
 
 TEST(StatusBar, UIDLabelShowsNoticeUntilARosterArrives)

@@ -1,6 +1,7 @@
 #include "client/widgets/StatusBar.hpp"
 
 #include "client/widgets/Style.hpp"
+#include "client/widgets/Utf8.hpp"
 
 #include <utility>
 
@@ -52,7 +53,7 @@ void StatusBar::setInfo(const std::string& uid, const std::map<std::string, sf::
     if (serverName.size() > kShownNameBytes) {
         serverName = serverName.substr(0, kKeptNameBytes) + "...";
     }
-    serverLabel.setString(kServerPrefix + serverName);
+    serverLabel.setString(decodeUtf8(kServerPrefix + serverName));
     styleLabel(serverLabel, font, sf::Color::Magenta, static_cast<float>(x + 20), static_cast<float>(y + 15));
 
     clockLabel.setString(clockText);
