@@ -18,18 +18,24 @@ bool gone(sf::Socket::Status status)
 
 Transport::Progress TcpTransport::connect(const std::string& address, unsigned short port)
 {
-    if (m_resolved == sf::IpAddress::None || m_resolvedName != address) {
-        m_resolved = sf::IpAddress(address);
-        m_resolvedName = address;
-    }
+    close();
+    m_port = port;
+    m_lookup.start(address);
+    return connectSocket();
+}
+
+Transport::Progress TcpTransport::connectSocket()
+{
+    const std::optional<sf::IpAddress> address = m_lookup.result();
+    if (!address)
+        return Progress::Pending;
     // A name that did not resolve must not fall back to any address: the
     // client would join whatever listens on this host.
-    if (m_resolved == sf::IpAddress::None) {
-        close();
+    if (*address == sf::IpAddress::None)
         return Progress::Failed;
-    }
     m_socket.setBlocking(false);
-    const sf::Socket::Status status = m_socket.connect(m_resolved, port, sf::Time::Zero);
+    m_socketConnecting = true;
+    const sf::Socket::Status status = m_socket.connect(*address, m_port, sf::Time::Zero);
     if (gone(status)) {
         close();
         return Progress::Failed;
@@ -40,6 +46,8 @@ Transport::Progress TcpTransport::connect(const std::string& address, unsigned s
 
 Transport::Progress TcpTransport::connecting()
 {
+    if (!m_socketConnecting)
+        return connectSocket();
     // A non-blocking connect has finished once the socket is writable; its
     // outcome is then the socket's pending error.
     pollfd watched{m_socket.getHandle(), POLLOUT, 0};
@@ -74,6 +82,7 @@ std::optional<std::size_t> TcpTransport::receive(char* data, std::size_t size)
 void TcpTransport::close()
 {
     m_socket.disconnect();
+    m_socketConnecting = false;
 }
 
 } // namespace parlana

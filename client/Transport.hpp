@@ -1,6 +1,7 @@
 #pragma once
 
-#include <SFML/Network/IpAddress.hpp>
+#include "client/AddressLookup.hpp"
+
 #include <SFML/Network/TcpSocket.hpp>
 
 #include <cstddef>
@@ -20,7 +21,8 @@ public:
 
     /// Starts connecting to `address` (a host name or dotted address) and
     /// `port`, dropping any connection held before: Done when connected at
-    /// once, Pending while the attempt is under way, Failed otherwise.
+    /// once, Pending while the attempt (the name's lookup included) is under
+    /// way, Failed otherwise.
     virtual Progress connect(const std::string& address, unsigned short port) = 0;
     /// How the attempt started by `connect` stands.
     virtual Progress connecting() = 0;
@@ -34,8 +36,8 @@ public:
     virtual void close() = 0;
 };
 
-/// The real connection: a non-blocking TCP socket that detects a vanished
-/// server within a minute.
+/// The real connection: a non-blocking TCP socket, behind a lookup that
+/// never blocks, that detects a vanished server within a minute.
 class TcpTransport : public Transport {
 public:
     Progress connect(const std::string& address, unsigned short port) override;
@@ -51,12 +53,14 @@ private:
         using sf::TcpSocket::getHandle;
     };
 
+    /// Connects the socket once the lookup has ended.
+    Progress connectSocket();
+
     Socket m_socket;
-    /// The address last resolved, and the name it came from: a name is
-    /// looked up again only until it has resolved once, so a retry costs
-    /// the window no wait on a lookup.
-    sf::IpAddress m_resolved = sf::IpAddress::None;
-    std::string m_resolvedName;
+    AddressLookup m_lookup;
+    unsigned short m_port = 0;
+    /// Whether the socket's connect has begun, the lookup being over.
+    bool m_socketConnecting = false;
 };
 
 } // namespace parlana

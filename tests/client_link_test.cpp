@@ -1,7 +1,8 @@
 // The client's connection without a socket: its joins, its rejoin schedule,
 // which refusals it believes, the lines it keeps across a rejoin, and how a
 // frame takes in what has arrived. A loopback test covers the real
-// transport's refusal to connect anywhere for a name that does not resolve.
+// transport's lookup of a name, and its refusal to connect anywhere for a
+// name that does not resolve.
 #include "client/Receive.hpp"
 #include "client/ServerLink.hpp"
 
@@ -15,6 +16,7 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace parlana {
@@ -229,7 +231,7 @@ TEST_F(LinkTest, AFrameTakesEveryPacketInOrderAndListsOnlyWhileAdmitted)
 }
 
 // An unresolved name must not fall back to 0.0.0.0, this very host.
-TEST(TcpTransport, UnresolvableAddressConnectsNowhere)
+TEST(TcpTransport, NamesAreLookedUpWithoutWaitingAndAnUnresolvedOneConnectsNowhere)
 {
     sf::TcpListener listener;
     ASSERT_EQ(listener.listen(sf::Socket::AnyPort), sf::Socket::Done);
@@ -238,6 +240,16 @@ TEST(TcpTransport, UnresolvableAddressConnectsNowhere)
     EXPECT_EQ(transport.connect("", listener.getLocalPort()), Progress::Failed);
     sf::TcpSocket arrived;
     EXPECT_NE(listener.accept(arrived), sf::Socket::Done);
+
+    Progress progress = transport.connect("localhost", listener.getLocalPort());
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (progress == Progress::Pending && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(1ms);
+        progress = transport.connecting();
+    }
+    EXPECT_EQ(progress, Progress::Done);
+    listener.setBlocking(true);
+    EXPECT_EQ(listener.accept(arrived), sf::Socket::Done);
 }
 
 } // namespace

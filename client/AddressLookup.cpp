@@ -1,0 +1,54 @@
+#include "client/AddressLookup.hpp"
+
+#include <arpa/inet.h>
+
+#include <system_error>
+#include <thread>
+
+namespace parlana {
+
+namespace {
+
+/// A dotted address, or nothing to look up at all, is known at once.
+bool needsNoLookup(const std::string& name)
+{
+    in_addr parsed{};
+    return name.empty() || ::inet_pton(AF_INET, name.c_str(), &parsed) == 1;
+}
+
+} // namespace
+
+void AddressLookup::start(const std::string& name)
+{
+    if (name == m_name && m_outcome) {
+        const std::optional<sf::IpAddress> known = result();
+        if (!known || *known != sf::IpAddress::None)
+            return;
+    }
+    m_name = name;
+    m_outcome = std::make_shared<Outcome>();
+    if (needsNoLookup(name)) {
+        m_outcome->address = sf::IpAddress(name);
+        return;
+    }
+    const auto find = [outcome = m_outcome, name] {
+        const sf::IpAddress address(name);
+        const std::lock_guard<std::mutex> lock(outcome->mutex);
+        outcome->address = address;
+    };
+    try {
+        std::thread(find).detach();
+    } catch (const std::system_error&) {
+        find(); // no thread to be had: waiting beats never connecting
+    }
+}
+
+std::optional<sf::IpAddress> AddressLookup::result() const
+{
+    if (!m_outcome)
+        return std::nullopt;
+    const std::lock_guard<std::mutex> lock(m_outcome->mutex);
+    return m_outcome->address;
+}
+
+} // namespace parlana
