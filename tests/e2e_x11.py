@@ -308,7 +308,9 @@ class _XEvent(ctypes.Union):
     _fields_ = [("xclient", _XClientMessageEvent), ("pad", ctypes.c_long * 24)]
 
 
-def _xlib():
+def request_close(display, window):
+    """Sends WM_DELETE_WINDOW, what a window manager's close button sends
+    (xdotool's windowclose destroys the window instead)."""
     xlib = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
     xlib.XOpenDisplay.restype = ctypes.c_void_p
     xlib.XOpenDisplay.argtypes = [ctypes.c_char_p]
@@ -316,42 +318,12 @@ def _xlib():
     xlib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
     xlib.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
                                 ctypes.POINTER(_XEvent)]
-    xlib.XKeysymToKeycode.restype = ctypes.c_ubyte
-    xlib.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-    xlib.XDisplayKeycodes.argtypes = [ctypes.c_void_p, ctypes.POINTER(ctypes.c_int),
-                                      ctypes.POINTER(ctypes.c_int)]
-    xlib.XGetKeyboardMapping.restype = ctypes.POINTER(ctypes.c_ulong)
-    xlib.XGetKeyboardMapping.argtypes = [ctypes.c_void_p, ctypes.c_ubyte, ctypes.c_int,
-                                         ctypes.POINTER(ctypes.c_int)]
-    xlib.XChangeKeyboardMapping.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int,
-                                            ctypes.POINTER(ctypes.c_ulong), ctypes.c_int]
-    xlib.XFree.argtypes = [ctypes.c_void_p]
     xlib.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
     xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
-    return xlib
-
-
-class _Connection:
-    """An Xlib connection to `display`, closed on leaving the block."""
-
-    def __init__(self, display):
-        self.xlib = _xlib()
-        self.handle = self.xlib.XOpenDisplay(display.encode())
-        if not self.handle:
-            raise Failure("cannot open display %s" % display)
-
-    def __enter__(self):
-        return self.xlib, self.handle
-
-    def __exit__(self, *exc):
-        self.xlib.XSync(self.handle, 0)
-        self.xlib.XCloseDisplay(self.handle)
-
-
-def request_close(display, window):
-    """Sends WM_DELETE_WINDOW, what a window manager's close button sends
-    (xdotool's windowclose destroys the window instead)."""
-    with _Connection(display) as (xlib, handle):
+    handle = xlib.XOpenDisplay(display.encode())
+    if not handle:
+        raise Failure("cannot open display %s" % display)
+    try:
         event = _XEvent()
         event.xclient.type = 33  # ClientMessage
         event.xclient.window = window
@@ -360,6 +332,9 @@ def request_close(display, window):
         event.xclient.data[0] = xlib.XInternAtom(handle, b"WM_DELETE_WINDOW", 0)
         if not xlib.XSendEvent(handle, window, 0, 0, ctypes.byref(event)):
             raise Failure("XSendEvent failed")
+        xlib.XSync(handle, 0)
+    finally:
+        xlib.XCloseDisplay(handle)
 
 
 def keep_characters_mapped(display, text):
@@ -367,24 +342,23 @@ def keep_characters_mapped(display, text):
     keycode, for good. xdotool binds such a character only for the moment of
     its keystroke, so a busy client that reads the keystroke after the
     binding is undone sees no character at all."""
-    with _Connection(display) as (xlib, handle):
-        low, high = ctypes.c_int(), ctypes.c_int()
-        xlib.XDisplayKeycodes(handle, ctypes.byref(low), ctypes.byref(high))
-        for char in sorted(set(text)):
-            keysym = ord(char) if ord(char) < 0x100 else 0x1000000 + ord(char)
-            if ord(char) < 0x80 or xlib.XKeysymToKeycode(handle, keysym):
-                continue
-            per = ctypes.c_int()
-            count = high.value - low.value + 1
-            table = xlib.XGetKeyboardMapping(handle, low.value, count, ctypes.byref(per))
-            spare = [low.value + k for k in range(count)
-                     if not any(table[k * per.value + i] for i in range(per.value))]
-            xlib.XFree(table)
-            if not spare:
-                raise Failure("no spare keycode for %r" % char)
-            # Spares are taken from the top: xdotool takes its scratch keycode from the bottom.
-            xlib.XChangeKeyboardMapping(handle, spare[-1], 2, (ctypes.c_ulong * 2)(keysym, keysym), 1)
-            xlib.XSync(handle, 0)
+    xlib = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+    xlib.XOpenDisplay.restype = ctypes.c_void_p
+    xlib.XGetKeyboardMapping.restype = ctypes.POINTER(ctypes.c_ulong)
+    handle = ctypes.c_void_p(xlib.XOpenDisplay(display.encode()))
+    low, high, per = ctypes.c_int(), ctypes.c_int(), ctypes.c_int()
+    xlib.XDisplayKeycodes(handle, ctypes.byref(low), ctypes.byref(high))
+    count = high.value - low.value + 1
+    table = xlib.XGetKeyboardMapping(handle, ctypes.c_ubyte(low.value), count, ctypes.byref(per))
+    # Taken from the top: xdotool takes its scratch keycode from the bottom.
+    spare = [low.value + k for k in range(count) if not any(table[k * per.value:(k + 1) * per.value])]
+    for char in {c for c in text if ord(c) > 0x7f}:
+        keysym = ord(char) if ord(char) < 0x100 else 0x1000000 + ord(char)
+        if not xlib.XKeysymToKeycode(handle, ctypes.c_ulong(keysym)):
+            xlib.XChangeKeyboardMapping(handle, spare.pop(), 1, (ctypes.c_ulong * 1)(keysym), 1)
+    xlib.XFree(table)
+    xlib.XSync(handle, 0)
+    xlib.XCloseDisplay(handle)
 
 
 # --- pixels -------------------------------------------------------------------
