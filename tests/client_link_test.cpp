@@ -1,8 +1,7 @@
 // The client's connection without a socket: its joins, its rejoin schedule,
 // which refusals it believes, the lines it keeps across a rejoin, and how a
 // frame takes in what has arrived. A loopback test covers the real
-// transport's lookup of a name, and its refusal to connect anywhere for a
-// name that does not resolve.
+// transport's refusal to connect anywhere for a name that does not resolve.
 #include "client/Receive.hpp"
 #include "client/ServerLink.hpp"
 
@@ -231,7 +230,7 @@ TEST_F(LinkTest, AFrameTakesEveryPacketInOrderAndListsOnlyWhileAdmitted)
 }
 
 // An unresolved name must not fall back to 0.0.0.0, this very host.
-TEST(TcpTransport, NamesAreLookedUpWithoutWaitingAndAnUnresolvedOneConnectsNowhere)
+TEST(TcpTransport, NamesAreLookedUpAndAnUnresolvedOneConnectsNowhere)
 {
     sf::TcpListener listener;
     ASSERT_EQ(listener.listen(sf::Socket::AnyPort), sf::Socket::Done);
@@ -242,13 +241,9 @@ TEST(TcpTransport, NamesAreLookedUpWithoutWaitingAndAnUnresolvedOneConnectsNowhe
     EXPECT_NE(listener.accept(arrived), sf::Socket::Done);
 
     Progress progress = transport.connect("localhost", listener.getLocalPort());
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (progress == Progress::Pending && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(1ms);
+    for (int waited = 0; progress == Progress::Pending && waited < 10000; ++waited, std::this_thread::sleep_for(1ms))
         progress = transport.connecting();
-    }
     EXPECT_EQ(progress, Progress::Done);
-    listener.setBlocking(true);
     EXPECT_EQ(listener.accept(arrived), sf::Socket::Done);
 }
 

@@ -338,10 +338,9 @@ def request_close(display, window):
 
 
 def keep_characters_mapped(display, text):
-    """Binds every character of `text` that the keymap lacks to a spare
-    keycode, for good. xdotool binds such a character only for the moment of
-    its keystroke, so a busy client that reads the keystroke after the
-    binding is undone sees no character at all."""
+    """Binds the characters of `text` the keymap lacks to spare keycodes for
+    good: xdotool binds one only for its keystroke, and a busy client reading
+    the keystroke after that sees no character."""
     xlib = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
     xlib.XOpenDisplay.restype = ctypes.c_void_p
     xlib.XGetKeyboardMapping.restype = ctypes.POINTER(ctypes.c_ulong)
