@@ -32,7 +32,7 @@ void ServerLink::pump(Clock::time_point now)
         attempt(now);
     if (m_state == State::Connecting)
         advanceAttempt(now);
-    if (m_state != State::Joining && m_state != State::Admitted)
+    if (!joined())
         return;
     if (!m_peerGone)
         flush();
@@ -45,9 +45,8 @@ void ServerLink::pump(Clock::time_point now)
 
 bool ServerLink::next(Packet& packet)
 {
-    std::string body;
-    while (m_state == State::Joining || m_state == State::Admitted) {
-        const FrameReader::Result result = m_reader.next(body);
+    while (joined()) {
+        const FrameReader::Result result = m_reader.next(m_body);
         if (result == FrameReader::Result::Rejected) {
             lose(m_now);
             return false;
@@ -57,7 +56,9 @@ bool ServerLink::next(Packet& packet)
                 lose(m_now);
             return false;
         }
-        packet.text = extractString(body);
+        // Into buffers that outlive the packet: a busy room costs no allocation per line.
+        const std::string_view text = bodyString(m_body);
+        packet.text.assign(text.data(), text.size());
         packet.kind = classify_packet(packet.text);
         switch (packet.kind) {
         case PacketKind::Roster:
@@ -89,14 +90,14 @@ bool ServerLink::next(Packet& packet)
 
 bool ServerLink::hasPacket() const
 {
-    return (m_state == State::Joining || m_state == State::Admitted) && m_reader.hasFrame();
+    return joined() && m_reader.hasFrame();
 }
 
 bool ServerLink::offerLine(const std::string& line)
 {
     if (m_state != State::Admitted || queued() > kMaxOutgoingBytes)
         return false;
-    enqueue(encodeFrame(line), true, false);
+    enqueue(encodeFrame(line), true);
     if (!m_peerGone)
         flush();
     return true;
@@ -139,9 +140,9 @@ void ServerLink::advanceAttempt(Clock::time_point now)
 
 void ServerLink::join()
 {
-    // Ahead of any line kept from a lost connection: those go once admitted.
-    enqueue(encodeEmptyFrame(), false, true);
-    enqueue(encodeFrame(m_uid), false, true);
+    // The UID, then the empty packet the roster answers, ahead of any line
+    // kept from a lost connection: those go once admitted.
+    enqueue(encodeFrame(m_uid) + encodeEmptyFrame(), false);
     m_state = State::Joining;
 }
 
@@ -152,13 +153,9 @@ void ServerLink::lose(Clock::time_point now)
     // Lines not handed over whole are sent again, from their first byte;
     // the join and empty packets are made afresh for the next connection.
     m_frontSent = 0;
-    for (auto entry = m_outgoing.begin(); entry != m_outgoing.end();) {
-        if (entry->chatLine) {
-            ++entry;
-            continue;
-        }
-        m_queuedBytes -= entry->frame.size();
-        entry = m_outgoing.erase(entry);
+    if (!m_outgoing.empty() && !m_outgoing.front().chatLine) {
+        m_queuedBytes -= m_outgoing.front().frame.size();
+        m_outgoing.pop_front();
     }
     m_peerGone = false;
     m_established = false;
@@ -203,13 +200,13 @@ void ServerLink::readAll()
     }
 }
 
-void ServerLink::enqueue(std::string frame, bool chatLine, bool first)
+void ServerLink::enqueue(std::string frame, bool chatLine)
 {
     m_queuedBytes += frame.size();
-    if (first)
-        m_outgoing.push_front({std::move(frame), chatLine});
+    if (chatLine)
+        m_outgoing.push_back({std::move(frame), true});
     else
-        m_outgoing.push_back({std::move(frame), chatLine});
+        m_outgoing.push_front({std::move(frame), false});
 }
 
 } // namespace parlana

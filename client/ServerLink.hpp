@@ -85,6 +85,7 @@ public:
 private:
     struct Outgoing {
         std::string frame;
+        /// False for a join, which is dropped with its connection.
         bool chatLine;
     };
 
@@ -94,7 +95,10 @@ private:
     void lose(Clock::time_point now);
     void flush();
     void readAll();
-    void enqueue(std::string frame, bool chatLine, bool first);
+    /// Queues a chat line behind the others, or a join ahead of them.
+    void enqueue(std::string frame, bool chatLine);
+    /// The connection is up and the join has gone out.
+    bool joined() const { return m_state == State::Joining || m_state == State::Admitted; }
 
     const std::string m_uid;
     const std::string m_address;
@@ -113,6 +117,8 @@ private:
     RejoinSchedule m_schedule;
 
     FrameReader m_reader;
+    /// The body of the packet last taken, kept for its capacity.
+    std::string m_body;
     std::deque<Outgoing> m_outgoing;
     /// Bytes of the first queued frame already handed over.
     std::size_t m_frontSent = 0;
