@@ -51,7 +51,7 @@ bool ChatScreen::afterPackets(ClientState& state, ColourStep step)
 
 void ChatScreen::draw(sf::RenderWindow& window, Cursor& caret, const sf::Text& gui_msg)
 {
-    m_drawnSecond = std::time(nullptr);
+    m_drawnSecond = bar.getClockTime();
     m_caretDrawn = Cursor::visibleAt(caret.getBlinkTime());
     // Later draws cover earlier ones: the caret goes first, under everything.
     window.clear(sf::Color(0, 0, 0, 255));

@@ -55,6 +55,7 @@ TEST(StatusBar, LongServerNamesAreShortened)
     EXPECT_EQ(serverText(std::string(26, 'l') + std::string(14, 'x')), prefix + std::string(26, 'l') + "...");
     EXPECT_EQ(serverText(""), prefix);
     EXPECT_EQ(serverText("città"), prefix + "città"); // drawn as 5 characters, not 6 bytes
+    EXPECT_EQ(serverText(std::string(25, 'a') + "èx"), prefix + std::string(25, 'a') + "...");
 }
 
 TEST(StatusBar, UIDLabelShowsNoticeUntilARosterArrives)

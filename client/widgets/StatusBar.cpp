@@ -3,6 +3,7 @@
 #include "client/widgets/Style.hpp"
 #include "client/widgets/Utf8.hpp"
 
+#include <string_view>
 #include <utility>
 
 namespace parlana {
@@ -25,17 +26,24 @@ StatusBar::StatusBar(sf::Font font)
     : font(std::move(font)), localTime(nullptr), width(999), height(50), y(10), x(0), dayMonthNames(italianNames())
 {
     shapePanelFrame(frame, x, y, width, height);
+    setServerName("");
 }
 
 void StatusBar::setServerName(std::string name)
 {
     serverName = std::move(name);
+    if (serverName.size() > kShownNameBytes) {
+        const std::string_view kept = std::string_view(serverName).substr(0, kKeptNameBytes + 1);
+        const std::size_t cut = serverName.size() > kKeptNameBytes ? lastCharacterStart(kept) : serverName.size();
+        serverName = serverName.substr(0, cut) + "...";
+    }
+    serverLabel.setString(decodeUtf8(kServerPrefix + serverName));
 }
 
 void StatusBar::updateClock()
 {
-    const std::time_t now = std::time(nullptr);
-    localTime = std::localtime(&now);
+    clockTime = std::time(nullptr);
+    localTime = std::localtime(&clockTime);
     // formatClock, not a copy of it, so that its tests cover this path.
     clockText = localTime != nullptr ? formatClock(*localTime) : "";
     clockLabel.setString(clockText);
@@ -48,12 +56,6 @@ void StatusBar::TranslateClock()
 
 void StatusBar::setInfo(const std::string& uid, const std::map<std::string, sf::Color>& colours)
 {
-    // A shortened name keeps its first 26 bytes, so shortening it again at the
-    // next frame gives the same text.
-    if (serverName.size() > kShownNameBytes) {
-        serverName = serverName.substr(0, kKeptNameBytes) + "...";
-    }
-    serverLabel.setString(decodeUtf8(kServerPrefix + serverName));
     styleLabel(serverLabel, font, sf::Color::Magenta, static_cast<float>(x + 20), static_cast<float>(y + 15));
 
     clockLabel.setString(clockText);

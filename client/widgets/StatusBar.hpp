@@ -20,10 +20,13 @@ public:
     StatusBar(const StatusBar&) = delete;
     StatusBar& operator=(const StatusBar&) = delete;
 
-    /// Stores the server name, shown as typed (shortened by setInfo past 25 bytes).
+    /// Stores the server name, shown as typed; past 25 bytes its first 26
+    /// bytes are kept, never part of a character, and "..." follows.
     void setServerName(std::string name);
     /// Formats the current local time into the clock label.
     void updateClock();
+    /// The second the clock label shows.
+    std::time_t getClockTime() const { return clockTime; }
     /// Replaces the English day and month abbreviations in the clock text
     /// (formatClock has already done so for the text updateClock makes).
     void TranslateClock();
@@ -53,6 +56,7 @@ private:
     std::string serverName;
     std::tm* localTime; // points into the C library's static storage; not owned
     std::string clockText;
+    std::time_t clockTime = 0;
     std::int32_t width;
     std::int32_t height;
     std::int32_t y;
