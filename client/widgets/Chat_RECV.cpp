@@ -197,9 +197,7 @@ void Chat_RECV::dropUnseen()
         eraseFront();
     }
     for (MultipartText& line : messages) {
-        for (int row = 0; row < dropped; ++row) {
-            line.moveUP();
-        }
+        line.moveUP(dropped);
     }
 }
 

@@ -137,10 +137,10 @@ bool MultipartText::isEmpty() const
     return texts.empty();
 }
 
-void MultipartText::moveUP()
+void MultipartText::moveUP(int rows)
 {
     for (sf::Text& piece : texts) {
-        piece.move(0.f, -static_cast<float>(kRowHeight));
+        piece.move(0.f, -static_cast<float>(rows * kRowHeight));
     }
 }
 

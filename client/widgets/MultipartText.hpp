@@ -44,8 +44,8 @@ public:
     void pop_head();
     /// True when no piece is left.
     bool isEmpty() const;
-    /// Moves every piece one row (20 px) up.
-    void moveUP();
+    /// Moves every piece `rows` rows (20 px each) up.
+    void moveUP(int rows = 1);
     /// The pieces, in display order.
     const std::vector<sf::Text>& getText() const;
     /// Draws every piece. The roster's colour map is accepted but not

@@ -1,5 +1,9 @@
 #include "client/widgets/Utf8.hpp"
 
+#include <SFML/System/Utf.hpp>
+
+#include <iterator>
+
 namespace parlana {
 
 namespace {
@@ -102,26 +106,15 @@ bool isScalarValue(std::uint32_t code)
 
 std::string encodeUtf8(std::uint32_t code)
 {
-    const auto byte = [](std::uint32_t bits) { return static_cast<char>(bits); };
-    if (code < 0x80) {
-        return std::string(1, byte(code));
-    }
-    if (code < 0x800) {
-        return {byte(0xC0 | code >> 6), byte(0x80 | (code & 0x3F))};
-    }
-    if (code < 0x10000) {
-        return {byte(0xE0 | code >> 12), byte(0x80 | (code >> 6 & 0x3F)), byte(0x80 | (code & 0x3F))};
-    }
-    return {byte(0xF0 | code >> 18), byte(0x80 | (code >> 12 & 0x3F)), byte(0x80 | (code >> 6 & 0x3F)),
-            byte(0x80 | (code & 0x3F))};
+    std::string bytes;
+    sf::Utf8::encode(code, std::back_inserter(bytes));
+    return bytes;
 }
 
 std::string encodeUtf8(const sf::String& text)
 {
     std::string bytes;
-    for (const sf::Uint32 code : text) {
-        bytes += encodeUtf8(code);
-    }
+    sf::Utf32::toUtf8(text.begin(), text.end(), std::back_inserter(bytes));
     return bytes;
 }
 
