@@ -90,28 +90,22 @@ std::optional<std::chrono::milliseconds> RelayServer::nextWait() const
 {
     if (m_room.broadcasting())
         return kNoWait;
-    // The first instant at which a packet may be taken from a member or a
-    // newcomer runs out of time; a member held back by its budget is not
-    // looked at again before its next packet is due.
-    TimePoint due = TimePoint::max();
-    bool owing = false;
+    // The first instant at which a packet may be taken from a member, a
+    // write owed may be tried again, or a newcomer runs out of time; a member
+    // held back by its budget is not looked at again before its next packet
+    // is due.
+    const TimePoint now = Clock::now();
+    TimePoint due = m_pending.empty() ? TimePoint::max() : m_pending.front().deadline;
     for (const auto& client : m_room.members()) {
         due = std::min(due, client->readyAt());
-        owing = owing || client->queued() > 0;
+        if (client->queued() > 0)
+            due = std::min(due, now + kFlushRetry);
     }
-    if (!m_pending.empty())
-        due = std::min(due, m_pending.front().deadline);
-    std::optional<std::chrono::milliseconds> wait; // none: no limit
-    if (owing)
-        wait = kFlushRetry;
-    if (due != TimePoint::max()) {
-        const TimePoint now = Clock::now();
-        if (due <= now)
-            return kNoWait;
-        const auto untilDue = std::chrono::ceil<std::chrono::milliseconds>(due - now);
-        wait = wait ? std::min(*wait, untilDue) : untilDue;
-    }
-    return wait;
+    if (due == TimePoint::max())
+        return std::nullopt; // no limit
+    if (due <= now)
+        return kNoWait;
+    return std::chrono::ceil<std::chrono::milliseconds>(due - now);
 }
 
 void RelayServer::acceptNewcomers()

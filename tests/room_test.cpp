@@ -10,7 +10,6 @@
 #include <map>
 #include <optional>
 #include <sstream>
-#include <tuple>
 #include <vector>
 
 namespace parlana {
