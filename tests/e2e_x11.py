@@ -341,6 +341,8 @@ def keep_characters_mapped(display, text):
     """Binds the characters of `text` the keymap lacks to spare keycodes for
     good: xdotool binds one only for its keystroke, and a busy client reading
     the keystroke after that sees no character."""
+    if text.isascii():
+        return
     xlib = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
     xlib.XOpenDisplay.restype = ctypes.c_void_p
     xlib.XGetKeyboardMapping.restype = ctypes.POINTER(ctypes.c_ulong)
