@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -227,6 +228,21 @@ TEST_F(LinkTest, AFrameTakesEveryPacketInOrderAndListsOnlyWhileAdmitted)
     EXPECT_EQ(pane.lines.back(), "bob: 4") << "what arrived before the loss is shown";
     EXPECT_TRUE(roster.uids.empty()) << "nobody is listed without a connection";
     EXPECT_EQ(link.state(), State::Lost);
+}
+
+// A server that moved is found where it is now: every attempt looks the
+// name up afresh.
+TEST(AddressLookup, EveryStartLooksTheNameUpAgain)
+{
+    std::atomic<int> lookups{0};
+    AddressLookup lookup(
+        [&](const std::string&) { return sf::IpAddress(127, 0, 0, static_cast<sf::Uint8>(++lookups)); });
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        lookup.start("chat.example");
+        for (int waited = 0; !lookup.result() && waited < 10000; ++waited)
+            std::this_thread::sleep_for(1ms);
+        EXPECT_EQ(lookup.result(), sf::IpAddress(127, 0, 0, static_cast<sf::Uint8>(attempt)));
+    }
 }
 
 // An unresolved name must not fall back to 0.0.0.0, this very host.
