@@ -81,11 +81,11 @@ void fillPane(Chat_RECV& pane, const Words& w)
     }
 }
 
-void frame(Chat_RECV& pane, std::vector<sf::Text>& roster)
+void frame(Chat_RECV& pane, std::vector<sf::Text>& roster, std::uint64_t version)
 {
-    pane.assignMSGcolors(roster);
+    pane.assignMSGcolors(roster, version);
     pane.setMSGcolor();
-    pane.assignUIDreference(roster);
+    pane.assignUIDreference(roster, version);
 }
 
 void BM_PaneFrameSteady(benchmark::State& state)
@@ -93,9 +93,9 @@ void BM_PaneFrameSteady(benchmark::State& state)
     Chat_RECV pane(benchFont());
     fillPane(pane, words(state));
     std::vector<sf::Text> roster = makeRoster();
-    frame(pane, roster);
+    frame(pane, roster, 1);
     for (auto _ : state) {
-        frame(pane, roster);
+        frame(pane, roster, 1);
     }
 }
 
@@ -108,11 +108,12 @@ void BM_PaneFrameRosterSwap(benchmark::State& state)
     std::vector<sf::Text> first = makeRoster();
     std::vector<sf::Text> second = first;
     second.back().setString("newcomer");
-    frame(pane, first);
-    frame(pane, second);
+    std::uint64_t version = 0;
+    frame(pane, first, ++version);
+    frame(pane, second, ++version);
     bool flip = false;
     for (auto _ : state) {
-        frame(pane, flip ? first : second);
+        frame(pane, flip ? first : second, ++version);
         flip = !flip;
     }
 }
@@ -124,11 +125,11 @@ void BM_PaneFrameNewUID(benchmark::State& state)
     Chat_RECV pane(benchFont());
     fillPane(pane, words(state));
     std::vector<sf::Text> roster = makeRoster();
-    frame(pane, roster);
-    long joined = 0;
+    frame(pane, roster, 1);
+    std::uint64_t joined = 1;
     for (auto _ : state) {
         roster.back().setString("j" + std::to_string(joined++));
-        frame(pane, roster);
+        frame(pane, roster, joined);
     }
 }
 

@@ -136,7 +136,7 @@ public:
 
     void scanMentions()
     {
-        pane.assignUIDreference(roster);
+        pane.assignUIDreference(roster, version);
         const auto& lines = pane.getMessages();
         for (std::size_t i = 0; i < lines.size(); ++i) {
             for (const std::string& piece : lines[i].getPieceStrings()) {
@@ -152,7 +152,7 @@ public:
 
     void colourSenders()
     {
-        pane.assignMSGcolors(roster);
+        pane.assignMSGcolors(roster, version);
         for (const MultipartText& line : pane.getMessages()) {
             if (!line.hasUIDpiece())
                 continue;
@@ -187,6 +187,7 @@ public:
 
     void setRoster(std::vector<std::string> uids, std::uint8_t colourSeed)
     {
+        ++version;
         roster.clear();
         for (std::size_t i = 0; i < uids.size(); ++i) {
             sf::Text entry(decodeUtf8(uids[i]), fuzz::font(), 15);
@@ -231,6 +232,7 @@ private:
     Chat_RECV pane;
     MentionMatcher matcher;
     std::vector<sf::Text> roster;
+    std::uint64_t version = 0;
     std::vector<Expected> model;
 };
 

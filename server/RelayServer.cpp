@@ -65,7 +65,7 @@ void RelayServer::pass()
     // Newcomers are taken first, so none waits in the backlog behind a busy
     // room; taking one costs no wait, as its join is read only once it is
     // there. Joins, relays and writes then all happen in the same pass.
-    const bool ready = busyWait() || sock_selector.wait(nextWait());
+    const bool ready = gatherWhenBusy() || sock_selector.wait(nextWait());
     m_now = Clock::now();
     if (ready && m_listening && sock_selector.isReady(server.handle()))
         acceptNewcomers();
@@ -74,7 +74,7 @@ void RelayServer::pass()
     flushClients();
 }
 
-bool RelayServer::busyWait()
+bool RelayServer::gatherWhenBusy()
 {
     // Something already waits as the last pass ends: the room is busy. A
     // moment's wait lets more lines in, so each member is sent them in fewer,

@@ -71,7 +71,9 @@ private:
     };
 
     void pass();
-    bool busyWait();
+    /// True when something waits to be read, after sleeping a moment to let
+    /// more in; false at once when nothing waits.
+    bool gatherWhenBusy();
     std::optional<std::chrono::milliseconds> nextWait() const;
     void acceptNewcomers();
     void servePending();

@@ -42,7 +42,7 @@ bool Chat_BOX::isFull(std::string line) const
     return line.size() >= m_limit;
 }
 
-void Chat_BOX::draw(sf::RenderWindow& window)
+void Chat_BOX::draw(sf::RenderTarget& window)
 {
     window.draw(frame, sf::RenderStates::Default);
     window.draw(enterLabel, sf::RenderStates::Default);

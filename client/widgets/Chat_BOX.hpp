@@ -24,7 +24,7 @@ public:
     /// True when `line` holds `limit` bytes or more.
     bool isFull(std::string line) const;
     /// Draws the frame, the prompt and the counter.
-    void draw(sf::RenderWindow& window);
+    void draw(sf::RenderTarget& window);
 
     /// The counter label.
     const sf::Text& getLengthLabel() const;

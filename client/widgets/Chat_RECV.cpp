@@ -45,9 +45,9 @@ void Chat_RECV::insert_msg(std::string line)
     }
 }
 
-void Chat_RECV::assignMSGcolors(const std::vector<sf::Text>& roster)
+void Chat_RECV::assignMSGcolors(const std::vector<sf::Text>& roster, std::uint64_t version)
 {
-    adoptRoster(roster);
+    adoptRoster(roster, version);
     if (m_colouredVersion != m_rosterVersion) {
         m_uncolouredFrom = 0;
         m_colouredVersion = m_rosterVersion;
@@ -58,19 +58,22 @@ void Chat_RECV::assignMSGcolors(const std::vector<sf::Text>& roster)
     m_uncolouredFrom = messages.size();
 }
 
-void Chat_RECV::setMSGcolor()
+bool Chat_RECV::setMSGcolor()
 {
+    bool recoloured = false;
     for (MultipartText& line : messages) {
         line.setMSGcolor();
+        recoloured = recoloured || !line.getReferenceColors().empty();
     }
+    return recoloured;
 }
 
-void Chat_RECV::assignUIDreference(const std::vector<sf::Text>& roster)
+void Chat_RECV::assignUIDreference(const std::vector<sf::Text>& roster, std::uint64_t version)
 {
     // Reference colours only accumulate, so scanning a line again against the
     // same roster adds nothing: only lines not yet scanned against the current
     // roster are visited.
-    adoptRoster(roster);
+    adoptRoster(roster, version);
     if (m_scannedVersion != m_rosterVersion) {
         m_unscannedFrom = 0;
         m_scannedVersion = m_rosterVersion;
@@ -81,32 +84,35 @@ void Chat_RECV::assignUIDreference(const std::vector<sf::Text>& roster)
     m_unscannedFrom = messages.size();
 }
 
-void Chat_RECV::draw(sf::RenderWindow& window, const std::map<std::string, sf::Color>& colours)
+void Chat_RECV::draw(sf::RenderTarget& window, const std::map<std::string, sf::Color>& colours)
 {
+    // Every row a draw shows is where the lines stand once scrolled, so no
+    // frame ever shows a row that has left or a gap below the top row.
+    scroll();
     window.draw(panel, sf::RenderStates::Default);
-    // Scrolling happens here, one row per index visited, so a burst of lines
-    // scrolls in over several frames rather than jumping.
-    std::size_t i = 0;
-    while (i < messages.size()) {
-        if (i == 0 || rowCount <= kRowsPerPanel) {
-            // The oldest line is always drawn where it stood when the frame
-            // began; the others once the rows fit.
-            messages[i].draw(window, colours);
-            ++i;
-        } else if (messages.front().isEmpty()) {
-            // A line whose rows have all scrolled out goes only now. The index
-            // stays: it names the line that followed, still to be visited.
+    for (MultipartText& line : messages) {
+        line.draw(window, colours);
+    }
+}
+
+void Chat_RECV::scroll()
+{
+    // Over-full: the oldest line gives up its top row and every line moves
+    // up one, row by row, until the rows fit; a line whose rows have all
+    // scrolled out goes.
+    while (rowCount > kRowsPerPanel) {
+        if (messages.front().isEmpty()) {
             eraseFront();
-        } else {
-            // Over-full: the oldest line gives up its top row and every line
-            // moves up one. The line at this index is not drawn this frame.
-            messages.front().pop_head();
-            --rowCount;
-            for (MultipartText& line : messages) {
-                line.moveUP();
-            }
-            ++i;
+            continue;
         }
+        messages.front().pop_head();
+        --rowCount;
+        for (MultipartText& line : messages) {
+            line.moveUP();
+        }
+    }
+    while (!messages.empty() && messages.front().isEmpty()) {
+        eraseFront();
     }
 }
 
@@ -120,13 +126,9 @@ std::int16_t Chat_RECV::getRowCount() const
     return rowCount;
 }
 
-void Chat_RECV::adoptRoster(const std::vector<sf::Text>& roster)
+void Chat_RECV::adoptRoster(const std::vector<sf::Text>& roster, std::uint64_t version)
 {
-    bool same = roster.size() == m_roster.size();
-    for (std::size_t i = 0; same && i < roster.size(); ++i) {
-        same = roster[i].getFillColor() == m_roster[i].colour && roster[i].getString() == m_roster[i].name;
-    }
-    if (same) {
+    if (version == m_rosterVersion) {
         return;
     }
     m_roster.clear();
@@ -134,7 +136,7 @@ void Chat_RECV::adoptRoster(const std::vector<sf::Text>& roster)
     for (const sf::Text& entry : roster) {
         m_roster.push_back(RosterUID{entry.getString(), entry.getFillColor()});
     }
-    ++m_rosterVersion;
+    m_rosterVersion = version;
 }
 
 void Chat_RECV::colourSender(MultipartText& line)

@@ -29,17 +29,19 @@ public:
     /// rows waiting), the oldest are dropped until the newest 23 rows are left.
     void insert_msg(std::string line);
     /// Gives each line's sender piece the colour of the last roster entry
-    /// naming its sender.
-    void assignMSGcolors(const std::vector<sf::Text>& roster);
-    /// One step of every line's mention colour cycle, oldest line first.
-    void setMSGcolor();
+    /// naming its sender. `version` is the roster panel's: the pane redoes
+    /// its work on the roster only when it changes.
+    void assignMSGcolors(const std::vector<sf::Text>& roster, std::uint64_t version);
+    /// One step of every line's mention colour cycle, oldest line first;
+    /// true when a line changed colour.
+    bool setMSGcolor();
     /// Records, in every line, the colours of the roster UIDs it mentions
     /// ("@uid", at most one punctuation character, then white space or the
     /// end of the piece). UIDs are matched literally.
-    void assignUIDreference(const std::vector<sf::Text>& roster);
-    /// Draws the frame and the lines, scrolling while more than 23 rows are
-    /// taken. The map is passed on to the lines.
-    void draw(sf::RenderWindow& window, const std::map<std::string, sf::Color>& colours);
+    void assignUIDreference(const std::vector<sf::Text>& roster, std::uint64_t version);
+    /// Scrolls while more than 23 rows are taken, then draws the frame and
+    /// the lines. The map is passed on to the lines.
+    void draw(sf::RenderTarget& window, const std::map<std::string, sf::Color>& colours);
 
     /// The lines, oldest first.
     const std::vector<MultipartText>& getMessages() const;
@@ -53,7 +55,8 @@ private:
         sf::Color colour;
     };
 
-    void adoptRoster(const std::vector<sf::Text>& roster);
+    void adoptRoster(const std::vector<sf::Text>& roster, std::uint64_t version);
+    void scroll();
     void colourSender(MultipartText& line);
     void scanLine(MultipartText& line);
     void dropUnseen();

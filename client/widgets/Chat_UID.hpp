@@ -53,7 +53,7 @@ public:
     /// Recomputes the pages and rewrites the header.
     void updateUIDcounter();
     /// Draws the frame, the header and the current page.
-    void draw(sf::RenderWindow& window);
+    void draw(sf::RenderTarget& window);
 
     /// The header text.
     const sf::Text& getCounter() const;
@@ -61,6 +61,9 @@ public:
     std::uint32_t getCurrentPage() const;
     /// Index of the first entry of the page last drawn.
     std::int32_t getPageStart() const;
+    /// Changes whenever the entries do (their UIDs, order or colours), so
+    /// that the panels reading them redo their work only then.
+    std::uint64_t version() const { return m_version; }
 
     /// Brightness of a colour as the panel weighs it; only colours above 100
     /// are given out.
@@ -105,6 +108,7 @@ private:
     std::size_t m_coloured = 0;
     // Counts refresh() calls: the number of the roster being listed.
     std::uint64_t m_rosterNumber = 0;
+    std::uint64_t m_version = 0;
     // Remembered UIDs, least recently listed first, and their listings keyed
     // by the address of the map's own key, so no UID is stored twice.
     std::list<Remembered> m_byListing;

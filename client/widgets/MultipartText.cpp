@@ -149,7 +149,7 @@ const std::vector<sf::Text>& MultipartText::getText() const
     return texts;
 }
 
-void MultipartText::draw(sf::RenderWindow& window, const std::map<std::string, sf::Color>&)
+void MultipartText::draw(sf::RenderTarget& window, const std::map<std::string, sf::Color>&)
 {
     for (const sf::Text& piece : texts) {
         window.draw(piece, sf::RenderStates::Default);

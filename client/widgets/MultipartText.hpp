@@ -51,7 +51,7 @@ public:
     /// Draws every piece. The roster's colour map is accepted but not
     /// consulted, as colours are set beforehand; it is taken by reference so
     /// that the pane does not copy it once per line and frame.
-    void draw(sf::RenderWindow& window, const std::map<std::string, sf::Color>& colours);
+    void draw(sf::RenderTarget& window, const std::map<std::string, sf::Color>& colours);
 
     /// Mention colours recorded so far, in the order they were first added.
     const std::vector<sf::Color>& getReferenceColors() const;
