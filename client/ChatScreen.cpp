@@ -26,7 +26,7 @@ void ChatScreen::draw(sf::RenderTarget& target, Cursor& caret, const sf::Text& g
     bar.draw(target);
     roster.draw(target);
     box.draw(target);
-    pane.draw(target, roster.getUIDSmap());
+    pane.draw(target);
     target.draw(gui_msg);
 }
 

@@ -35,6 +35,8 @@ public:
     void getUIDS(std::string uid);
     /// The roster entries, in roster order.
     std::vector<sf::Text>& getUIDS();
+    /// The UIDs of the entries exactly as received, in roster order.
+    const std::vector<std::string>& getUIDkeys() const { return m_uidKeys; }
     /// The UID-to-colour map. A key is removed only to make room once
     /// `kMaxRememberedUids` UIDs or `kMaxRememberedBytes` bytes are held, and
     /// only if that UID is absent from the latest two rosters.
