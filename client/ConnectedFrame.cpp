@@ -150,8 +150,9 @@ bool ConnectedFrame::handleKey(const sf::Event::KeyEvent& key)
 
 bool ConnectedFrame::sendTyped(const std::string& line)
 {
-    // Not connected, the line stays with the user rather than wait unseen.
-    if (!m_link.admitted())
+    // Not connected, or with a server that is not reading, the line stays
+    // with the user rather than wait unseen.
+    if (!m_link.admitted() || m_link.queued() > kMaxOutgoingBytes)
         return false;
     m_pacer.queueTyped(line);
     m_history.remember(line.substr(linePrefix(m_uid).size()));
