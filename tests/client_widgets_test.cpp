@@ -111,6 +111,9 @@ TEST(ClientWithWidgets, AFrameShowsWhatItTookIn)
         EXPECT_FALSE(test::allPixels(surface.shown, {250.f, 100.f + 20.f * row, 400.f, 20.f}, sf::Color::Black))
             << "row " << row;
 
+    surface.focused = false;
+    run(encodeFrame("bob: @alice, look") + encodeFrame("bob: @alice?"));
+    EXPECT_EQ(surface.attention, 1) << "a mention asks for attention while the window has no focus";
     wire.peerGone = true;
     run("");
     EXPECT_TRUE(showsNotice(run("")));
