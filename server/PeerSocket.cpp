@@ -1,6 +1,6 @@
 #include "server/PeerSocket.hpp"
 
-#include "protocol/keepalive.hpp"
+#include "net/keepalive.hpp"
 
 namespace parlana {
 
