@@ -118,7 +118,8 @@ std::string keyFingerprint(X509* certificate)
     const int size = key != nullptr ? i2d_X509_PUBKEY(key, &der) : -1;
     if (size <= 0)
         return {};
-    std::string fingerprint = fingerprintOfPublicKey({reinterpret_cast<const char*>(der), static_cast<std::size_t>(size)});
+    std::string fingerprint =
+        fingerprintOfPublicKey({reinterpret_cast<const char*>(der), static_cast<std::size_t>(size)});
     OPENSSL_free(der);
     return fingerprint;
 }

@@ -47,7 +47,6 @@ std::unique_ptr<TlsServerContext> TlsServerContext::fromDirectory(const std::str
 
 TlsServerContext::TlsServerContext(NativeContext context, std::string fingerprint)
     : m_context(std::move(context)), m_fingerprint(std::move(fingerprint))
-{
-}
+{}
 
 } // namespace parlana

@@ -61,8 +61,7 @@ std::unique_ptr<TlsStream> TlsStream::connect(TlsClientContext& context, int des
 
 TlsStream::TlsStream(NativeConnection connection, std::string peer)
     : m_connection(std::move(connection)), m_peer(std::move(peer))
-{
-}
+{}
 
 TlsStatus TlsStream::handshake()
 {
