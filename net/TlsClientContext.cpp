@@ -6,16 +6,19 @@ namespace parlana {
 
 namespace {
 
-// The library hands over each session a server grants; the stream that
-// connected names the server (see TlsStream::connect).
+// The library shows each session a server grants; the stream that connected
+// names the server (see TlsStream::connect). A copy is kept: the library
+// bars its own from resumption when the connection ends without a
+// close_notify, which is how a lost network ends one, and a rejoin after a
+// lost network is what resumption is for.
 int keepSession(SSL* connection, SSL_SESSION* session)
 {
     auto* context = static_cast<TlsClientContext*>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(connection)));
     const auto* peer = static_cast<const std::string*>(SSL_get_app_data(connection));
-    if (context == nullptr || peer == nullptr)
-        return 0;
-    context->remember(*peer, NativeSession(session));
-    return 1;
+    NativeSession copy(SSL_SESSION_dup(session));
+    if (context != nullptr && peer != nullptr && copy)
+        context->remember(*peer, std::move(copy));
+    return 0;
 }
 
 } // namespace
