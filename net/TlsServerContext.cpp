@@ -3,9 +3,23 @@
 #include "net/KeyDirectory.hpp"
 #include "net/OpenSsl.hpp"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 namespace parlana {
 
 namespace {
+
+// The library names a missing file only "system lib".
+bool readable(const std::string& path, std::string& error)
+{
+    if (::access(path.c_str(), R_OK) == 0)
+        return true;
+    error = "cannot read " + path + ": " + std::strerror(errno);
+    return false;
+}
 
 // Resumption needs a context name; one room is one context.
 constexpr unsigned char kSessionContext[] = "parlana";
@@ -19,6 +33,8 @@ constexpr std::size_t kTicketsPerHandshake = 1;
 std::unique_ptr<TlsServerContext> TlsServerContext::fromFiles(const std::string& certificateChain,
                                                               const std::string& privateKey, std::string& error)
 {
+    if (!readable(certificateChain, error) || !readable(privateKey, error))
+        return nullptr;
     openssl::Context context = openssl::newContext(TLS_server_method());
     if (!context) {
         error = "cannot set up TLS: " + openssl::lastError();
