@@ -17,6 +17,8 @@
 # the relay and loadgen used during the run, in % of one core.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=bench/sitting.sh
+source "$root/bench/sitting.sh"
 runs=${1:-3}
 shift $(($# < 1 ? $# : 1))
 wanted=("$@")
@@ -33,20 +35,6 @@ scenarios=(
   "500/s|--clients 46 --duration 10 --rate 500|"
   "joins|--clients 46 --duration 1 --rate 46 --joins-at-once|"
 )
-
-wait_quiet() {
-  local tries=600 a b idle total i
-  while ((tries-- > 0)); do
-    a=($(head -1 /proc/stat))
-    sleep 1
-    b=($(head -1 /proc/stat))
-    idle=$(((b[4] + b[5]) - (a[4] + a[5])))
-    total=0
-    for i in 1 2 3 4 5 6 7 8; do total=$((total + b[i] - a[i])); done
-    ((total > 0 && idle * 100 >= total * ${IDLE:-95})) && return 0
-  done
-  echo "(the machine never got quiet; running anyway)" >&2
-}
 
 # One run: prints "relays p99 joins-last idle-KiB per-member-KiB other result".
 run_one() {
@@ -93,12 +81,7 @@ done
 echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
 echo "medians (tls / plain):"
-awk '
-  function median(list,   n, a, i, j, t) {
-    n = split(list, a, " ")
-    for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (a[j] + 0 < a[i] + 0) { t = a[i]; a[i] = a[j]; a[j] = t }
-    return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
-  }
+awk "$awk_median"'
   { key = $1; if (!(key in seen)) { order[++n] = key; seen[key] = 1 }
     r[key, $2] = r[key, $2] " " $3; p[key, $2] = p[key, $2] " " $4
     j[key, $2] = j[key, $2] " " $5; m[key, $2] = m[key, $2] " " $6 }
