@@ -138,6 +138,10 @@ bool KnownServers::trust(const std::string& host, unsigned short port, const std
         error = "not a key fingerprint: " + fingerprint;
         return false;
     }
+    if (m_path.empty()) {
+        error = "no place for the known servers: neither XDG_DATA_HOME nor HOME is set";
+        return false;
+    }
     const std::string server = serverKey(host, port);
     std::string contents = readAll(m_path);
     if (const std::optional<std::string> known = lookup(contents, server)) {

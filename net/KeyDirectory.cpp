@@ -79,7 +79,7 @@ openssl::Key readKey(const std::string& path, std::string& error)
         error = systemError("cannot read " + path);
         return nullptr;
     }
-    openssl::Key key(PEM_read_PrivateKey(file, nullptr, nullptr, nullptr));
+    openssl::Key key(PEM_read_PrivateKey(file, nullptr, openssl::noPassphrase, nullptr));
     std::fclose(file);
     if (!key)
         error = "cannot read the key in " + path + " (left as it is): " + openssl::lastError();
@@ -110,7 +110,7 @@ bool holdsCertificateFor(const std::string& path, EVP_PKEY* key)
     std::FILE* file = std::fopen(path.c_str(), "re");
     if (file == nullptr)
         return false;
-    const openssl::Certificate certificate(PEM_read_X509(file, nullptr, nullptr, nullptr));
+    const openssl::Certificate certificate(PEM_read_X509(file, nullptr, openssl::noPassphrase, nullptr));
     std::fclose(file);
     const bool matches = certificate && X509_check_private_key(certificate.get(), key) == 1;
     openssl::lastError();

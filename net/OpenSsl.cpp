@@ -79,7 +79,7 @@ const BIO_METHOD* socketMethod()
 
 std::string lastError()
 {
-    const unsigned long code = ERR_peek_last_error();
+    const unsigned long code = ERR_peek_error();
     const char* reason = code != 0 ? ERR_reason_error_string(code) : nullptr;
     ERR_clear_error();
     return reason != nullptr ? reason : "unknown error";
@@ -98,6 +98,11 @@ Context newContext(const SSL_METHOD* method)
     // Many records come in one read; TlsStream keeps track of what it holds.
     SSL_CTX_set_read_ahead(context.get(), 1);
     return context;
+}
+
+int noPassphrase(char*, int, int, void*)
+{
+    return 0;
 }
 
 bool attachSocket(SSL* connection, int descriptor)

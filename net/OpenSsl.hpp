@@ -27,7 +27,7 @@ using Certificate = std::unique_ptr<X509, Deleter<X509, X509_free>>;
 using Key = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY, EVP_PKEY_free>>;
 using Bio = std::unique_ptr<BIO, Deleter<BIO, BIO_free_all>>;
 
-/// The reason of the library's latest error on this thread, and the queue
+/// The reason of the library's first queued error on this thread, and the queue
 /// emptied, so the next step starts clean.
 std::string lastError();
 
@@ -35,6 +35,10 @@ std::string lastError();
 /// ciphers, without renegotiation, and that takes a peer's close without a
 /// close_notify as an ordinary end; nothing when the library failed.
 Context newContext(const SSL_METHOD* method);
+
+/// A passphrase callback that gives none: an encrypted key is an error, not
+/// a prompt on whatever terminal the server was started from.
+int noPassphrase(char* buffer, int size, int writing, void* data);
 
 /// Has `connection` read and write the connected socket `descriptor` itself,
 /// without ever raising SIGPIPE; the descriptor stays its owner's.

@@ -40,6 +40,7 @@ std::unique_ptr<TlsServerContext> TlsServerContext::fromFiles(const std::string&
         error = "cannot set up TLS: " + openssl::lastError();
         return nullptr;
     }
+    SSL_CTX_set_default_passwd_cb(context.get(), openssl::noPassphrase);
     if (SSL_CTX_use_certificate_chain_file(context.get(), certificateChain.c_str()) != 1) {
         error = "cannot read the certificate chain in " + certificateChain + ": " + openssl::lastError();
         return nullptr;

@@ -14,8 +14,8 @@ namespace parlana {
 class TlsServerContext {
 public:
     /// From PEM files: a certificate chain (the server's first) and its
-    /// private key. Nothing, with `error` set, when either cannot be read or
-    /// they do not belong together.
+    /// private key, not encrypted. Nothing, with `error` set, when either
+    /// cannot be read or they do not belong together.
     static std::unique_ptr<TlsServerContext> fromFiles(const std::string& certificateChain,
                                                        const std::string& privateKey, std::string& error);
 

@@ -102,12 +102,14 @@ std::optional<std::chrono::milliseconds> RelayServer::nextWait() const
     // is due.
     const TimePoint now = Clock::now();
     TimePoint due = m_pending.empty() ? TimePoint::max() : m_pending.front().deadline;
+    // Bytes held inside TLS are read without the poller's word.
     for (const Newcomer& newcomer : m_pending) {
+        if (newcomer.socket->hasBufferedInput())
+            return kNoWait;
         if (newcomer.socket->waitsToWrite())
             due = std::min(due, now + kFlushRetry);
     }
     for (const auto& client : m_room.members()) {
-        // Bytes held inside TLS are read without the poller's word.
         if (socketOf(*client).hasBufferedInput() && client->inbox().buffered() < kMaxBufferedInput)
             return kNoWait;
         due = std::min(due, client->readyAt());
