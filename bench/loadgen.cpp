@@ -1149,9 +1149,9 @@ void LoadGenerator::onReadableTls(std::size_t receiver)
                  (got.status == parlana::TlsStatus::Closed ? ": the server closed the connection" : ": TLS failed"));
             return;
         }
-        if (got.bytes == 0)
-            break;
         client.in.append(m_readBuffer.data(), got.bytes);
+        if (got.bytes == 0 || !client.tls->hasBufferedInput())
+            break;
     }
     parseFrames(receiver, nowNs());
     if (!m_failed && client.outPosition < client.out.size())

@@ -75,9 +75,10 @@ TlsStatus TlsStream::handshake()
 TlsStream::Transfer TlsStream::read(char* data, std::size_t size)
 {
     // Records are taken until the caller's room or what has come runs out,
-    // as a socket read would take them.
+    // as a socket read would take them; once some are taken the socket is
+    // not asked again, as that costs a system call that mostly finds nothing.
     std::size_t total = 0;
-    while (!m_failed && total < size) {
+    while (!m_failed && total < size && (total == 0 || SSL_has_pending(m_connection.get()) == 1)) {
         ERR_clear_error();
         std::size_t got = 0;
         const int result = SSL_read_ex(m_connection.get(), data + total, size - total, &got);
