@@ -1,13 +1,13 @@
 #pragma once
 
+#include "net/TlsServerContext.hpp"
 #include "server/Clock.hpp"
 #include "server/Listener.hpp"
+#include "server/NoticeThrottle.hpp"
 #include "server/PeerSocket.hpp"
 #include "server/Poller.hpp"
 #include "server/Room.hpp"
 #include "server/RoomRules.hpp"
-
-#include <SFML/Network/TcpSocket.hpp>
 
 #include <array>
 #include <chrono>
@@ -53,6 +53,12 @@ public:
     /// Starts listening on every local address; false when that failed.
     bool listen(unsigned short port);
 
+    /// Serves TLS with `context` on the same port as the plain protocol, a
+    /// connection's first byte telling which it speaks; with `required`, a
+    /// plain connection is closed as soon as that byte shows it. Call before
+    /// `run`.
+    void offerTls(std::unique_ptr<TlsServerContext> context, bool required);
+
     /// Serves for ever.
     [[noreturn]] void run();
 
@@ -78,17 +84,25 @@ private:
     void acceptNewcomers();
     void servePending();
     bool settleJoin(Newcomer& newcomer);
+    PeerState openStep(PeerSocket& socket) const;
+    bool refusedAsPlain(const Newcomer& newcomer);
     void judgeJoin(Newcomer& newcomer);
     void serveClients();
+    bool readable(const PeerSocket& socket) const;
     PeerState serve(Session& client, PeerSocket& socket, bool readable);
-    PeerState receiveChunk(sf::TcpSocket& socket, FrameReader& inbox);
+    PeerState receiveChunk(PeerSocket& socket, FrameReader& inbox);
     void flushClients();
     void depart(const Session& client);
     PeerSocket& socketOf(const Session& client) const;
 
+    std::ostream& m_log;
     Listener server;
     Poller sock_selector;
     Room m_room;
+    std::unique_ptr<TlsServerContext> m_tls;
+    bool m_tlsRequired = false;
+    /// Console notices of plain connections refused, for the whole server.
+    NoticeThrottle m_plainRefusals;
     bool m_listening = false;
     /// Every member's socket, by its session.
     std::unordered_map<const Session*, std::unique_ptr<PeerSocket>> m_sockets;
