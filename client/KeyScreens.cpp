@@ -37,22 +37,22 @@ KeyScreen keyRefusal(const ServerTrust::Decision& decision, const std::string& h
     case Verdict::Changed:
         return withServer("ERROR: the server's key has changed", host, port,
                           {"trusted key   " + decision.expected, "server's key  " + decision.presented, "",
-                           "Nothing was sent. Someone may stand between you and the server, or the",
+                           "Your UID was not sent. Someone may stand between you and the server, or the",
                            "room has a new key. If its host confirms the new key, remove the line of",
                            "this server from " + knownServersPath + " and start again."});
     case Verdict::NotPinned:
-        return withServer(
-            "ERROR: not the pinned key", host, port,
-            {"pinned key    " + decision.expected, "server's key  " + decision.presented, "", "Nothing was sent."});
+        return withServer("ERROR: not the pinned key", host, port,
+                          {"pinned key    " + decision.expected, "server's key  " + decision.presented, "",
+                           "Your UID was not sent."});
     case Verdict::NoKey:
-        return withServer("ERROR: the server showed no key", host, port, {"", "Nothing was sent."});
+        return withServer("ERROR: the server showed no key", host, port, {"", "Your UID was not sent."});
     case Verdict::NotTls:
     case Verdict::Accepted:
     case Verdict::Unknown:
         break;
     }
     return withServer("ERROR: the server does not answer TLS", host, port,
-                      {"", "Nothing was sent. Is this the port of a TLS room? Without --tls and --pin",
+                      {"", "Your UID was not sent. Is this the port of a TLS room? Without --tls and --pin",
                        "the client joins in clear."});
 }
 
