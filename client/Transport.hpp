@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace parlana {
 
@@ -45,34 +46,12 @@ public:
     virtual bool hasBufferedInput() const { return false; }
 };
 
-/// The plain protocol over TCP.
-class TcpTransport : public Transport {
+/// A transport over one of net/'s connections, whose steps are the same.
+template <class Connection>
+class ConnectionTransport : public Transport {
 public:
-    Progress connect(const std::string& address, unsigned short port) override
-    {
-        return m_connection.connect(address, port);
-    }
-    Progress connecting() override { return m_connection.connecting(); }
-    std::optional<std::size_t> send(const char* data, std::size_t size) override
-    {
-        return m_connection.send(data, size);
-    }
-    std::optional<std::size_t> receive(char* data, std::size_t size) override
-    {
-        return m_connection.receive(data, size);
-    }
-    void close() override { m_connection.close(); }
-
-private:
-    TcpConnection m_connection;
-};
-
-/// The protocol inside TLS, and nothing outside it: not a byte of the plain
-/// protocol goes out, whatever the server answers.
-class TlsTransport : public Transport {
-public:
-    explicit TlsTransport(std::unique_ptr<TlsClientContext> context)
-        : m_context(std::move(context)), m_connection(*m_context)
+    template <class... Arguments>
+    explicit ConnectionTransport(Arguments&&... arguments) : m_connection(std::forward<Arguments>(arguments)...)
     {}
 
     Progress connect(const std::string& address, unsigned short port) override
@@ -89,6 +68,20 @@ public:
         return m_connection.receive(data, size);
     }
     void close() override { m_connection.close(); }
+
+protected:
+    Connection m_connection;
+};
+
+/// The plain protocol over TCP.
+using TcpTransport = ConnectionTransport<TcpConnection>;
+
+/// The protocol inside TLS, and nothing outside it: not a byte of the plain
+/// protocol goes out, whatever the server answers.
+class TlsTransport : public ConnectionTransport<TlsConnection> {
+public:
+    using ConnectionTransport::ConnectionTransport;
+
     // Always a key, if an empty one: a TLS connection is never taken for a
     // plain one, whose key there is nothing to judge.
     std::optional<PeerKey> peerKey() const override
@@ -96,10 +89,6 @@ public:
         return PeerKey{m_connection.peerFingerprint(), m_connection.peerVouchedFor()};
     }
     bool hasBufferedInput() const override { return m_connection.hasBufferedInput(); }
-
-private:
-    std::unique_ptr<TlsClientContext> m_context;
-    TlsConnection m_connection;
 };
 
 } // namespace parlana

@@ -1,5 +1,7 @@
 #include "net/TlsConnection.hpp"
 
+#include "net/TlsClientContext.hpp"
+
 namespace parlana {
 
 namespace {
@@ -23,6 +25,13 @@ std::optional<std::size_t> moved(TlsStream::Transfer transfer)
 
 } // namespace
 
+TlsConnection::TlsConnection(std::unique_ptr<TlsClientContext> context) : m_context(std::move(context)) {}
+
+TlsConnection::~TlsConnection()
+{
+    close();
+}
+
 ConnectProgress TlsConnection::connect(const std::string& address, unsigned short port)
 {
     close();
@@ -40,7 +49,7 @@ ConnectProgress TlsConnection::startTls(ConnectProgress tcp)
 {
     if (tcp != ConnectProgress::Done)
         return tcp;
-    m_stream = TlsStream::connect(m_context, m_tcp.descriptor(), m_host, m_port);
+    m_stream = TlsStream::connect(*m_context, m_tcp.descriptor(), m_host, m_port);
     if (!m_stream) {
         close();
         return ConnectProgress::Failed;

@@ -19,11 +19,12 @@ class TlsClientContext;
 /// the system's authorities vouch for it and what its fingerprint is.
 class TlsConnection {
 public:
-    /// The context must outlive the connection.
-    explicit TlsConnection(TlsClientContext& context) : m_context(context) {}
+    /// Connects with `context`, kept for the connection's life: each new
+    /// connection resumes the session of the one before.
+    explicit TlsConnection(std::unique_ptr<TlsClientContext> context);
     TlsConnection(const TlsConnection&) = delete;
     TlsConnection& operator=(const TlsConnection&) = delete;
-    ~TlsConnection() { close(); }
+    ~TlsConnection();
 
     /// Starts connecting to `address` and `port`, dropping any connection
     /// held before; as `connecting`.
@@ -58,7 +59,7 @@ private:
     ConnectProgress startTls(ConnectProgress tcp);
     ConnectProgress handshake();
 
-    TlsClientContext& m_context;
+    std::unique_ptr<TlsClientContext> m_context;
     std::string m_host;
     unsigned short m_port = 0;
     // The stream goes before the socket it speaks over.
