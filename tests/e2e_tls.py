@@ -3,14 +3,11 @@
 
 usage: e2e_tls.py SERVER CLIENT WORKDIR [--sanitized]
 
-Pinned to the key of the real server (--tls-dir), through a loopback proxy
-that keeps every byte both ways, the client chats with a plain member; the
-bytes hold neither what it typed nor its line nor the roster. With no key on
-file it asks about the key: Esc leaves, joins nothing and writes nothing;
-Enter, once the server gave up waiting, trusts the key for good and joins.
-With another key on file for the server, a stand-in showing the real key gets
-the error screen and not a byte of data, and the file stays as it was. A
-plain server under --tls gives the error screen and no join.
+Pinned to the real server's key through a loopback proxy, the client chats
+with a plain member, and no byte on the wire holds its text. With no key on
+file, Esc on the question leaves, writing nothing; Enter, after the server gave
+up waiting, trusts the key for good and joins. A changed key, and a plain
+server under --tls, get the error screen and not a byte of data.
 """
 
 import os
@@ -27,68 +24,24 @@ from e2e_x11 import (  # noqa: E402
     start_xvfb, type_line, wait_for, xdotool)
 
 TYPED = "meet me under the old clock"
-TITLE = (200, 358, 560, 385)  # every key screen's title
-TITLE_ERROR_END = (620, 358, 720, 385)  # only the error titles reach this far
 
 
-class RecordingProxy:
-    """Forwards a free loopback port to `port` and keeps what crosses it."""
-
-    def __init__(self, port):
-        self.listener = socket.create_server(("127.0.0.1", 0))
-        self.port, self.target = self.listener.getsockname()[1], port
-        self.sent, self.received = bytearray(), bytearray()
-        threading.Thread(target=self._accept, daemon=True).start()
-
-    def _accept(self):
-        try:
-            while True:
-                client, _ = self.listener.accept()
-                server = socket.create_connection(("127.0.0.1", self.target), timeout=10)
-                for source, sink, kept in ((client, server, self.sent), (server, client, self.received)):
-                    threading.Thread(target=self._pump, args=(source, sink, kept), daemon=True).start()
-        except OSError:
-            return  # closed
-
-    @staticmethod
-    def _pump(source, sink, kept):
-        try:
-            while True:
-                data = source.recv(65536)
-                if not data:
-                    break
-                kept += data
-                sink.sendall(data)
-        except OSError:
-            pass
-        for end in (source, sink):
-            end.close()
-
-    def close(self):
-        self.listener.close()
+def in_thread(work):
+    thread = threading.Thread(target=work, daemon=True)
+    thread.start()
+    return thread
 
 
-class TlsStandIn(Listener):
-    """Shows the certificate and key given, and keeps the data received."""
-
-    def __init__(self, directory, timeout):
-        super().__init__()
-        self.context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        self.context.load_cert_chain(os.path.join(directory, "cert.pem"), os.path.join(directory, "key.pem"))
-        self.data, self.timeout = b"", timeout
-        self.thread = threading.Thread(target=self._serve, daemon=True)
-        self.thread.start()
-
-    def _serve(self):
-        try:
-            with self.context.wrap_socket(self.accept_connection(self.timeout), server_side=True) as conn:
-                while True:
-                    chunk = conn.recv(4096)
-                    if not chunk:
-                        return
-                    self.data += chunk
-        except OSError:
-            return  # the client's close
+def pump(source, sink, kept):
+    """Copies `source` to `sink`, keeping what passed, until either ends; then closes both."""
+    try:
+        for data in iter(lambda: source.recv(65536), b""):
+            kept += data
+            sink.sendall(data)
+    except OSError:
+        pass
+    source.close()
+    sink.close()
 
 
 class Run(CheckRun):
@@ -98,106 +51,96 @@ class Run(CheckRun):
         self.home = tempfile.mkdtemp(prefix="parlana-tls-")
         self.known = os.path.join(self.home, "parlana", "known_servers")
 
-    def start(self, uid, port, options):
+    def start(self, uid, port, *options):
         env = dict(self.client_env, XDG_DATA_HOME=self.home)
         return start_client(self.procs, self.display, self.client, self.workdir, uid, port, timeout=self.t(10),
                             place=(0, 0), extra_env=env, options=options)
 
-    def key_screen(self, window, error, what):
-        """The question (or, with `error`, the error screen) in place of the chat."""
+    def key_screen(self, window, error):
+        """The question, or an error (whose titles are longer), in place of the chat."""
         def shown():
             image = screenshot(self.display, window)
-            return not is_lit(image.pixel(500, 9)) and any(map(is_lit, image.region(*TITLE))) and \
-                any(map(is_lit, image.region(*TITLE_ERROR_END))) == error
-        wait_for(shown, self.t(15), what, step=0.2)
+            return not is_lit(image.pixel(500, 9)) and any(map(is_lit, image.region(200, 358, 560, 385))) and \
+                any(map(is_lit, image.region(620, 358, 720, 385))) == error
+        wait_for(shown, self.t(15), "the error screen" if error else "the question about the key", step=0.2)
 
-    def joins(self, log, uid):
-        return "[*] %s : JOIN" % uid in log.snapshot()
+    def press(self, window, key):
+        xdotool(self.display, "windowfocus", "--sync", window)
+        hold_key(self.display, key)
+
+    def listed(self):
+        with open(self.known) as known:
+            return known.read()
 
     def pinned(self, port, fingerprint):
-        proxy = RecordingProxy(port)
+        proxy, sent, received = Listener(), bytearray(), bytearray()
+        def forward():
+            client, server = proxy.accept_connection(None), socket.create_connection(("127.0.0.1", port))
+            in_thread(lambda: pump(server, client, received))
+            pump(client, server, sent)
+        in_thread(forward)
         bob = Peer(port, "bob")
-        proc, window = self.start("alice", proxy.port, ["--pin", fingerprint.upper()])
+        proc, window = self.start("alice", proxy.port, "--pin", fingerprint.upper())
         bob.wait_for(lambda text: text == "$%$uids$%$,bob,alice,", self.t(15), "alice in the roster")
         type_line(self.display, window, TYPED)
         bob.wait_for(lambda text: text == "alice: " + TYPED, self.t(15), "alice's line")
-        self.ok("a client pinned to the key chats with a plain member")
         self.close(proc, window, "the pinned client")
-        proxy.close()
-        wire = bytes(proxy.sent) + bytes(proxy.received)
-        if proxy.sent[:1] != b"\x16":
-            raise Failure("the client's first byte was %r, not a TLS handshake" % bytes(proxy.sent[:1]))
-        for clear in (TYPED, "alice: ", "$%$uids$%$"):
-            if clear.encode() in wire:
-                raise Failure("%r crossed the wire in clear" % clear)
-        self.ok("its %d bytes on the wire hold neither the typed text, nor its line, nor the roster" % len(wire))
-        bob.close()
+        clear = [text for text in (TYPED, "alice: ", "$%$uids$%$") for wire in (sent, received) if text.encode() in wire]
+        if sent[:1] != b"\x16" or clear:
+            raise Failure("the client's bytes begin %r, and these crossed in clear: %r" % (bytes(sent[:8]), clear))
+        self.ok("pinned, it chats with a plain member; its %d bytes on the wire hold nothing in clear"
+                % (len(sent) + len(received)))
 
     def trust_on_first_use(self, port, fingerprint, log):
-        proc, window = self.start("carol", port, ["--tls"])
-        self.key_screen(window, False, "the question about an unknown key")
-        xdotool(self.display, "windowfocus", "--sync", window)
-        hold_key(self.display, "Escape")
-        if proc.wait(timeout=self.t(15)) != 0 or os.path.exists(self.known) or self.joins(log, "carol"):
-            raise Failure("Esc on the question: status %s, file %s, joined %s"
-                          % (proc.returncode, os.path.exists(self.known), self.joins(log, "carol")))
+        proc, window = self.start("carol", port, "--tls")
+        self.key_screen(window, False)
+        self.press(window, "Escape")
+        if proc.wait(timeout=self.t(15)) != 0 or os.path.exists(self.known) or "[*] carol : JOIN" in log.snapshot():
+            raise Failure("Esc on the question: status %s, or a file, or a join" % proc.returncode)
         self.ok("Esc on the question leaves with status 0, joins nothing and writes nothing")
-
         failed = log.snapshot().count("[!] JOIN ATTEMPT : FAILED")
-        proc, window = self.start("alice", port, ["--tls"])
-        self.key_screen(window, False, "the question about an unknown key")
-        wait_for(lambda: log.snapshot().count("[!] JOIN ATTEMPT : FAILED") > failed, self.t(15),
-                 "the server giving up on the join")
-        xdotool(self.display, "windowfocus", "--sync", window)
-        hold_key(self.display, "Return")
-        wait_for(lambda: self.joins(log, "alice"), self.t(15), "alice's join after Enter")
-        with open(self.known) as known:
-            listed = known.read()
-        if listed != "127.0.0.1:%d %s\n" % (port, fingerprint):
-            raise Failure("known_servers holds %r" % listed)
+        proc, window = self.start("alice", port, "--tls")
+        self.key_screen(window, False)
+        wait_for(lambda: log.snapshot().count("[!] JOIN ATTEMPT : FAILED") > failed, self.t(15), "the server to give up")
+        self.press(window, "Return")
+        wait_for(lambda: "[*] alice : JOIN" in log.snapshot(), self.t(15), "alice's join after Enter")
+        if self.listed() != "127.0.0.1:%d %s\n" % (port, fingerprint):
+            raise Failure("known_servers holds %r" % self.listed())
         self.ok("Enter, after the server gave up waiting, trusts the key for good and joins")
         self.close(proc, window, "the client that trusted the key")
 
-    def changed_key(self, key_directory):
-        stand_in = TlsStandIn(key_directory, self.t(15))
-        listed = "127.0.0.1:%d SHA256:%s\n" % (stand_in.port, "0" * 64)
+    def refused(self, key_directory):
+        """A stand-in showing the real key while another is on file; then a plain server."""
+        stand_in, context, received, shaken = Listener(), ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER), bytearray(), []
+        context.load_cert_chain(os.path.join(key_directory, "cert.pem"), os.path.join(key_directory, "key.pem"))
         with open(self.known, "w") as known:
-            known.write(listed)
-        proc, window = self.start("alice", stand_in.port, ["--tls"])
-        self.key_screen(window, True, "the error screen for a changed key")
-        stand_in.thread.join(self.t(15))
-        if stand_in.thread.is_alive() or stand_in.data:
-            raise Failure("the changed key received %r (still connected: %s)" % (stand_in.data,
-                                                                                   stand_in.thread.is_alive()))
-        with open(self.known) as known:
-            unchanged = known.read() == listed
-        if not unchanged:
-            raise Failure("the changed key altered known_servers")
-        self.ok("a changed key gets the error screen, not a byte of data, and the file is left as it was")
-        self.close(proc, window, "the client refused by a changed key")
-        stand_in.close()
-
-    def plain_server(self):
-        _, log, port = start_server(self.procs, self.server)
-        proc, window = self.start("dave", port, ["--tls"])
-        self.key_screen(window, True, "the error screen for a server without TLS")
-        if self.joins(log, "dave"):
-            raise Failure("the client joined a plain server under --tls")
-        self.ok("a server that does not answer TLS gets the error screen and no join")
-        self.close(proc, window, "the client of a plain server")
+            known.write("127.0.0.1:%d SHA256:%s\n" % (stand_in.port, "0" * 64))
+        before = self.listed()
+        def serve():
+            conn = context.wrap_socket(stand_in.accept_connection(self.t(15)), server_side=True)
+            shaken.append(conn.version())
+            pump(conn, conn, received)
+        served = in_thread(serve)
+        _, log, plain = start_server(self.procs, self.server)
+        for port, what in ((stand_in.port, "a changed key"), (plain, "a server without TLS")):
+            proc, window = self.start("dave", port, "--tls")
+            self.key_screen(window, True)
+            served.join(self.t(15))
+            if not shaken or served.is_alive() or received or self.listed() != before or "[*] dave : JOIN" in log.snapshot():
+                raise Failure("%s: handshake %r, data %r, file %r" % (what, shaken, bytes(received), self.listed()))
+            self.ok("%s gets the error screen and nothing of the join; the file is left as it was" % what)
+            self.close(proc, window, "the client refused by " + what)
 
     def main(self):
         try:
             self.display = start_xvfb(self.procs, 1280, 800)
             keys = os.path.join(self.home, "key")
             _, log, port = start_server(self.procs, self.server, options=["--tls-dir", keys])
-            line = wait_for(lambda: [l for l in log.snapshot() if l.startswith("[*] TLS :: ")], self.t(10),
-                            "the fingerprint")[0]
-            fingerprint = line.split(" :: ")[1]
+            line = wait_for(lambda: [l for l in log.snapshot() if l.startswith("[*] TLS :: ")], self.t(10), "the key")
+            fingerprint = line[0].split(" :: ")[1]
             self.pinned(port, fingerprint)
             self.trust_on_first_use(port, fingerprint, log)
-            self.changed_key(keys)
-            self.plain_server()
+            self.refused(keys)
         finally:
             shutil.rmtree(self.home, ignore_errors=True)
 

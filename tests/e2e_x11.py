@@ -120,8 +120,8 @@ class LogReader:
 
 
 def start_server(procs, server, timeout=10, port=None, options=()):
-    """Starts the relay server on `port`, or on a free port, with `options`;
-    returns (process, log, port)."""
+    """Starts the relay server on `port`, or on a free port; returns
+    (process, log, port)."""
     for _ in range(3):
         chosen = port or free_port()
         proc = procs.start([server, str(chosen)] + list(options), stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
