@@ -58,8 +58,7 @@ TEST(StatusBar, LongServerNamesAreShortened)
     EXPECT_EQ(serverText(std::string(25, 'a') + "èx"), prefix + std::string(25, 'a') + "...");
 }
 
-// The mark takes the place of the "+": nothing on the bar moves.
-TEST(StatusBar, AnEncryptedConnectionIsMarkedInPlace)
+TEST(StatusBar, AnEncryptedConnectionIsMarkedInThePlaceOfThePlusSign)
 {
     StatusBar bar(testFont());
     bar.setServerName("chat.example");
@@ -67,10 +66,9 @@ TEST(StatusBar, AnEncryptedConnectionIsMarkedInPlace)
     const sf::FloatRect plain = bar.getServerLabel().getGlobalBounds();
     bar.setEncrypted(true);
     EXPECT_EQ(encodeUtf8(bar.getServerLabel().getString()), "[ \uE0A2 ] SERVER : chat.example") << "the font's lock";
-    EXPECT_EQ(bar.getServerLabel().getGlobalBounds().width, plain.width);
+    EXPECT_EQ(bar.getServerLabel().getGlobalBounds().width, plain.width) << "nothing on the bar moves";
     bar.setEncrypted(false);
     EXPECT_EQ(encodeUtf8(bar.getServerLabel().getString()), "[ + ] SERVER : chat.example");
-
     StatusBar lockless{sf::Font()};
     lockless.setEncrypted(true);
     EXPECT_EQ(lockless.getServerLabel().getString().toAnsiString(), "[TLS] SERVER : ");
