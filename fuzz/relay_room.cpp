@@ -12,7 +12,8 @@
 //   when its string is empty or a line in the sender's own name of at most
 //   112 typable bytes; nothing else reaches anyone;
 // - a member's packets are taken in order, 16 a pass, as far as its budget
-//   (rate and burst from the first byte) allows;
+//   (rate and burst from the first byte, then the emptiest left at its address)
+//   allows, a closed member's until its time is up; 50 joins an address, then 1 in 6 s;
 // - every member is handed, in order and without a byte lost or repeated,
 //   the bytes owed to it since its admission, whatever it takes at a time;
 //   what it has not taken stays queued, and past 1 MiB it is given up;
@@ -31,6 +32,7 @@
 #include <algorithm>
 #include <chrono>
 #include <deque>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <vector>
@@ -40,10 +42,11 @@ using namespace parlana;
 namespace {
 
 using std::chrono::nanoseconds;
+using namespace std::chrono_literals;
 
 struct Member {
     Session* session;
-    std::string uid;
+    std::string uid, address;
     /// Bytes the member should have been handed and has not taken yet.
     std::string owed;
     nanoseconds cost, cap, saved; ///< its budget: time saved up to `cap`
@@ -51,6 +54,7 @@ struct Member {
     std::deque<std::string> waiting; ///< strings it sent that the room has not taken
     std::optional<TimePoint> noticed;
     std::size_t heldBack;
+    std::optional<TimePoint> leaveBy; ///< set once its connection closed
 };
 
 class Model {
@@ -58,7 +62,25 @@ public:
     RoomRules rules;
     TimePoint now{};
     std::vector<Member> members;
+    std::map<std::string, Member> left; ///< by address, the member that left it the emptiest budget
+    std::map<std::string, std::pair<nanoseconds, TimePoint>> joins; ///< by address, join time saved up to 300 s
+    std::map<std::string, NoticeThrottle> joinNotices;
     std::string log;
+
+    bool throttled(const std::string& address)
+    {
+        if (!rules.floodRate || address.rfind("127.", 0) == 0)
+            return false;
+        auto& [saved, at] = joins.try_emplace(address, 300s, now).first->second;
+        if ((saved = std::min<nanoseconds>(300s, saved + (now - std::exchange(at, now)))) >= 6s) {
+            saved -= 6s;
+            return false;
+        }
+        if (const std::optional<std::size_t> heldBack = joinNotices[address].pass(now))
+            line("[!] JOIN_RATE reached (" + address + ") : disconnected" +
+                 (*heldBack ? " (x" + std::to_string(*heldBack) + ")" : ""));
+        return true;
+    }
 
     std::string roster() const
     {
@@ -76,7 +98,7 @@ public:
     void broadcast(const std::string& bytes)
     {
         for (Member& member : members)
-            member.owed += bytes;
+            member.owed += member.leaveBy ? "" : bytes;
     }
 
     void line(const std::string& text) { log += text + "\n"; }
@@ -103,12 +125,13 @@ void checkRoom(const Room& room, const Model& model, std::ostringstream& log)
     FUZZ_CHECK(log.str() == model.log, "console differs from the events");
 }
 
-void join(Room& room, Model& model, const std::string& uid)
+void join(Room& room, Model& model, const std::string& uid, const std::string& address = {})
 {
-    auto newcomer = std::make_unique<Session>();
+    auto newcomer = std::make_unique<Session>(address);
     Session* const session = newcomer.get();
-    Room::JoinResult result = room.join(std::move(newcomer), uid);
-    const bool full = model.members.size() >= Room::MAX_UID_LIMIT;
+    Room::JoinResult result = room.join(std::move(newcomer), uid, model.now);
+    const bool throttled = model.throttled(address);
+    const bool full = throttled || model.members.size() >= Room::MAX_UID_LIMIT;
     if (full || !isValidUid(uid) || model.admitted(uid)) {
         FUZZ_CHECK(result.admitted == nullptr && result.refused.get() == session, "refusal not handed back");
         std::string bytes;
@@ -118,6 +141,8 @@ void join(Room& room, Model& model, const std::string& uid)
         });
         const std::string& token = full ? kLimitToken : kUidErrorToken;
         FUZZ_CHECK(bytes == encodeFrame(token), "a refused connection did not get exactly its refusal");
+        if (throttled)
+            return;
         model.line(full ? "[!] MAX_UID_LIMIT reached : disconnected" : "[!] UID NOT VALID : disconnected");
         model.line("[!] JOIN ATTEMPT : FAILED");
     } else {
@@ -125,7 +150,11 @@ void join(Room& room, Model& model, const std::string& uid)
         const nanoseconds cost =
             model.rules.floodRate ? nanoseconds(std::chrono::seconds(1)) / model.rules.floodRate : nanoseconds(0);
         const nanoseconds cap = cost * model.rules.floodBurst;
-        model.members.push_back({session, uid, {}, cost, cap, cap, model.now, {}, {}, 0});
+        const auto kept = model.left.find(address);
+        model.members.push_back({session, uid, address, {}, cost, cap, cap, model.now, {}, {}, 0, {}});
+        if (kept != model.left.end())
+            std::tie(model.members.back().saved, model.members.back().savedAt) = {kept->second.saved,
+                                                                                  kept->second.savedAt};
         model.line("[*] " + uid + " : JOIN");
     }
     model.count();
@@ -145,11 +174,16 @@ void expect(Model& model, Member& sender, const std::string& text)
     }
 }
 
-// A pass takes what waits from `m`: at most 16 packets, as far as its budget allows.
-void serve(Room& room, Model& model, Member& m)
+void depart(Room& room, Model& model, std::size_t index);
+
+// A pass takes what waits from member `index`: at most 16 packets (all once it
+// closed and its time is up), as far as its budget allows.
+void serve(Room& room, Model& model, std::size_t index)
 {
-    FUZZ_CHECK(room.serve(*m.session, model.now, 16) == Room::Intake::Open, "a member cut off");
-    for (int n = 0; n < 16 && !m.waiting.empty(); ++n, m.waiting.pop_front()) {
+    Member& m = model.members[index];
+    const Room::Intake intake = room.serve(*m.session, model.now, 16);
+    const bool leaving = m.leaveBy && model.now >= *m.leaveBy;
+    for (int n = 0; (n < 16 || leaving) && !m.waiting.empty(); ++n, m.waiting.pop_front()) {
         m.saved = std::min(m.cap, m.saved + (model.now - m.savedAt));
         m.savedAt = model.now;
         if (m.saved < m.cost)
@@ -157,18 +191,24 @@ void serve(Room& room, Model& model, Member& m)
         m.saved -= m.cost;
         expect(model, m, m.waiting.front());
     }
-    FUZZ_CHECK(m.session->inbox().hasFrame() == !m.waiting.empty(), "packets taken otherwise than the budget allows");
+    const bool gone = m.leaveBy && (leaving || m.waiting.empty());
+    FUZZ_CHECK(intake == (gone ? Room::Intake::Closed : Room::Intake::Open), "a member cut off or kept");
+    FUZZ_CHECK(gone || m.session->inbox().hasFrame() == !m.waiting.empty(), "packets taken otherwise than allowed");
+    if (gone && !m.waiting.empty())
+        model.line("[!] " + m.uid + " : " + std::to_string(m.waiting.size()) + " PACKETS DROPPED AT CLOSE");
+    if (gone)
+        depart(room, model, index);
 }
 
 void relay(Room& room, Model& model, std::size_t index, const std::string& body)
 {
-    if (model.members.empty())
-        return;
-    Member& sender = model.members[index % model.members.size()];
+    if (model.members.empty() || model.members[index %= model.members.size()].leaveBy)
+        return; // a closed connection sends nothing more
+    Member& sender = model.members[index];
     const std::string frame = encodeSize(static_cast<std::uint32_t>(body.size())) + body;
     sender.session->inbox().append(frame.data(), frame.size());
     sender.waiting.push_back(extractString(body));
-    serve(room, model, sender);
+    serve(room, model, index);
 }
 
 void depart(Room& room, Model& model, std::size_t index)
@@ -176,13 +216,17 @@ void depart(Room& room, Model& model, std::size_t index)
     const auto leaver = model.members.begin() + static_cast<std::ptrdiff_t>(index);
     const Session* const session = leaver->session;
     model.line("[*] " + leaver->uid + ", : LEAVE");
+    const auto saved = [&](const Member& m) { return std::min(m.cap, m.saved + (model.now - m.savedAt)); };
+    const auto kept = model.left.find(leaver->address);
+    if (model.rules.floodRate && (kept == model.left.end() || saved(*leaver) < saved(kept->second)))
+        model.left.insert_or_assign(leaver->address, *leaver);
     model.members.erase(leaver);
     room.depart(*session);
     model.broadcast(encodeFrame(model.roster()));
     model.count();
 }
 
-// One flush step as the server runs it: every member is offered what it is
+// One flush step: every member whose connection is open is offered what it is
 // owed, then the broadcast starts afresh, then those that failed depart.
 // Member i takes at most allowances[i % n] bytes per write; 0xFF fails it.
 void flush(Room& room, Model& model, const std::string& allowances)
@@ -190,6 +234,8 @@ void flush(Room& room, Model& model, const std::string& allowances)
     std::vector<const Session*> gone;
     for (std::size_t i = 0; i < model.members.size(); ++i) {
         Member& member = model.members[i];
+        if (member.leaveBy)
+            continue;
         const unsigned allowance =
             allowances.empty() ? 0xFE : static_cast<unsigned char>(allowances[i % allowances.size()]);
         const auto write = [&](const char* data, std::size_t size) -> std::optional<std::size_t> {
@@ -206,7 +252,9 @@ void flush(Room& room, Model& model, const std::string& allowances)
         const Session::FlushResult result = member.session->flush(room.broadcastFor(*member.session), write);
         const bool overflow = member.owed.size() > Session::kMaxQueuedBytes;
         if ((allowance == 0xFF && tried) || overflow) {
-            FUZZ_CHECK(result == Session::FlushResult::Failed, "a failed or overflowing member not given up");
+            FUZZ_CHECK(result == (tried && allowance == 0xFF ? Session::FlushResult::Failed
+                                                             : Session::FlushResult::Overflowed),
+                       "a failed or overflowing member not given up");
             gone.push_back(member.session);
             continue;
         }
@@ -235,7 +283,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Room room(log, model.rules);
     checkRoom(room, model, log);
     while (!in.empty()) {
-        switch (in.byte() % 9) {
+        switch (in.byte() % 11) {
         case 0: // any bytes as a UID
             join(room, model, in.shortString(14));
             break;
@@ -243,7 +291,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             join(room, model, "u" + std::to_string(in.byte() % 60));
             break;
         case 2:
-            room.joinFailed();
+            room.joinFailed("127.0.0.1", model.now);
             model.line("[!] JOIN ATTEMPT : FAILED");
             model.count();
             break;
@@ -276,9 +324,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         case 8: // time passes; a pass then takes what each member's budget allows
             model.now += std::chrono::milliseconds(50) * in.byte();
-            for (Member& member : model.members)
-                serve(room, model, member);
+            for (std::size_t i = model.members.size(); i-- > 0;)
+                serve(room, model, i);
             break;
+        case 9: { // a valid UID from one of 100 addresses, one of them loopback
+            const int host = in.byte() % 100;
+            join(room, model, "u" + std::to_string(in.byte() % 60),
+                 host ? "10.0.0." + std::to_string(host) : "127.0.0.1");
+            break;
+        }
+        case 10: { // a member's connection closes; with the high bit its peer vanished
+            const unsigned byte = in.byte();
+            if (model.members.empty() || model.members[byte % model.members.size()].leaveBy)
+                break;
+            Member& m = model.members[byte % model.members.size()];
+            room.closed(*m.session, *(m.leaveBy = model.now + (byte & 0x80 ? 0s : Room::kCloseDrain)));
+            m.owed.clear();
+            serve(room, model, byte % model.members.size());
+            break;
+        }
         }
         checkRoom(room, model, log);
     }

@@ -16,10 +16,15 @@ event on standard output.
   PORT                  a base-10 number; values above 65535 keep their low
                         16 bits
   --flood-rate N        packets a second each member's budget refills with
-                        (default 10; 0 turns flood control off)
+                        (default 10; 0 turns flood control and the join
+                        throttle off)
   --flood-burst N       packets a member may send at once (default 20, at
                         least 1); beyond its budget a member's packets wait,
-                        and one with more than 64 KiB waiting is disconnected
+                        and one with more than 64 KiB waiting is disconnected.
+                        An address keeps the budget its members left with
+                        until it is whole again; one that closes is served
+                        what it sent for 5 s more. An address other than
+                        loopback may join 50 times at once, then 10 a minute
   --max-per-address N   members admitted from one address at once (default
                         0: no cap)
   --help                print this text and exit

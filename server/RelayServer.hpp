@@ -60,8 +60,9 @@ private:
     /// Bytes taken from a socket in one read.
     static constexpr std::size_t kReadChunkBytes = 16 * 1024;
 
-    /// Whether a connection may still be read after a step.
-    enum class PeerState { Open, Closed };
+    /// Whether a connection may still be read after a step; Vanished: closed
+    /// by the system because its peer stopped answering.
+    enum class PeerState { Open, Closed, Vanished };
 
     /// A connection whose join packet has not arrived yet.
     struct Newcomer {
@@ -78,17 +79,20 @@ private:
     bool settleJoin(Newcomer& newcomer);
     void judgeJoin(Newcomer& newcomer);
     void serveClients();
-    PeerState serve(Session& client, PeerSocket& socket, bool readable);
+    PeerState serve(Session& client, PeerSocket* socket, bool readable);
     PeerState receiveChunk(sf::TcpSocket& socket, FrameReader& inbox);
+    void hangUp(Session& client, TimePoint leaveBy);
     void flushClients();
     void depart(const Session& client);
-    PeerSocket& socketOf(const Session& client) const;
+    void dropSocket(const Session& client);
+    PeerSocket* socketOf(const Session& client) const;
 
     Listener server;
     Poller sock_selector;
     Room m_room;
     bool m_listening = false;
-    /// Every member's socket, by its session.
+    /// Every member's socket, by its session; a member whose connection
+    /// closed has none.
     std::unordered_map<const Session*, std::unique_ptr<PeerSocket>> m_sockets;
     /// In order of acceptance, so the first is the first to run out of time.
     std::vector<Newcomer> m_pending;

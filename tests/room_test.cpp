@@ -29,13 +29,24 @@ struct TakeAll {
 /// A room on the test's clock.
 struct ClockedRoom : Room {
     using Room::Room;
+    JoinResult join(std::unique_ptr<Session> s, const std::string& uid) { return Room::join(std::move(s), uid, now); }
     void relay(Session& sender, std::string_view body) { Room::relay(sender, body, now); }
     TimePoint now{};
 };
 
 class RoomTest : public ::testing::Test {
 protected:
-    Session* join(const std::string& uid) { return room.join(std::make_unique<Session>(), uid).admitted; }
+    Session* join(const std::string& uid, const char* from = "127.0.0.1")
+    {
+        return room.join(std::make_unique<Session>(from), uid).admitted;
+    }
+
+    /// Puts `count` lines of 12 bytes in the input of `member`, whose UID is one letter.
+    static void send(Session& member, std::size_t count)
+    {
+        for (const std::string line = encodeFrame(member.uid() + ": x"); count-- > 0;)
+            member.inbox().append(line.data(), line.size());
+    }
 
     /// One flush step in which every member takes everything: the strings
     /// each member was sent.
@@ -172,9 +183,48 @@ TEST_F(RoomTest, PacketsBeyondTheBudgetWaitInOrderAndMoreThan64KiBWaitingIsFlood
     EXPECT_EQ(logLines().back(), "[!] mallory : FLOODING : disconnected");
 }
 
+TEST_F(RoomTest, OnlyInputWaitingForTheBudgetCountsTowardsFlooding)
+{
+    ClockedRoom generous(log, RoomRules{1000, 1000, 0});
+    Session* m = generous.join(std::make_unique<Session>(), "m").admitted;
+    send(*m, 7000);                       // 84 KB: the burst, then 72 KB
+    for (int pass = 0; pass < 62; ++pass) // waiting for the next pass, not for the budget
+        ASSERT_EQ(generous.serve(*m, generous.now, 16), Room::Intake::Open);
+    EXPECT_EQ(generous.serve(*m, generous.now, 16), Room::Intake::Flooding);
+}
+
+TEST_F(RoomTest, AClosedMemberIsServedAtItsBudgetForFiveSecondsAndItsAddressKeepsWhatItLeftWith)
+{
+    Session* bot = join("b", "10.0.0.1");
+    Session* m = join("m", "10.0.0.1");
+    send(*bot, 30);
+    send(*m, 100);
+    room.closed(*bot, room.now + Room::kCloseDrain);
+    room.closed(*m, room.now + Room::kCloseDrain);
+    logLines();
+    const int after[] = {0, 999, 1000}, waiting[] = {14, 1, 0}; // a pass's share, then the budget's
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(room.serve(*bot, room.now + std::chrono::milliseconds(after[i]), 16),
+                  waiting[i] ? Room::Intake::Open : Room::Intake::Closed);
+    EXPECT_EQ(room.serve(*m, room.now, 16), Room::Intake::Open);
+    EXPECT_EQ(room.serve(*m, room.now + Room::kCloseDrain, 16), Room::Intake::Closed); // the whole budget, no more
+    EXPECT_EQ(logLines(), std::vector<std::string>{"[!] m : 64 PACKETS DROPPED AT CLOSE"});
+    room.depart(*bot);
+    room.depart(*m); // the emptier, whole 2 s after its last 20
+    room.now += std::chrono::seconds(6);
+    Session* again = join("m", "10.0.0.1");
+    Session* elsewhere = join("e", "10.0.0.2");
+    for (Session* newcomer : {again, elsewhere}) {
+        send(*newcomer, 20);
+        room.serve(*newcomer, room.now, 20);
+    }
+    EXPECT_EQ(again->inbox().buffered(), 10 * 12u); // 1 s after m's budget ran out
+    EXPECT_EQ(elsewhere->inbox().buffered(), 0u);
+}
+
 TEST_F(RoomTest, AnAddressWithItsShareOfMembersGetsTheLimitRefusalAndItsOwnLine)
 {
-    Room capped(log, RoomRules{10, 20, 2});
+    ClockedRoom capped(log, RoomRules{10, 20, 2});
     std::vector<Room::JoinResult> joins;
     for (const char* address : {"10.0.0.1", "10.0.0.1", "10.0.0.2", "10.0.0.1"})
         joins.push_back(capped.join(std::make_unique<Session>(address), "u" + std::to_string(joins.size())));
@@ -333,7 +383,7 @@ TEST(Session, AReaderThatFailsOrFallsAMebibyteBehindIsGivenUp)
         result = sleeper.flush(chunk, refuses);
         offered += chunk.size();
     }
-    EXPECT_EQ(result, Session::FlushResult::Failed);
+    EXPECT_EQ(result, Session::FlushResult::Overflowed);
     EXPECT_GT(offered, Session::kMaxQueuedBytes);
     EXPECT_LE(offered, Session::kMaxQueuedBytes + chunk.size());
 

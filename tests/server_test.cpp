@@ -321,6 +321,21 @@ TEST_F(Server, HostileSendersLeaveAndOthersKeepEveryLine)
     EXPECT_TRUE(process->alive());
 }
 
+TEST_F(Server, ABotThatSends30LinesAndClosesHasAllOfThemRelayed)
+{
+    auto alice = joined("alice");
+    TestPeer bot; // never reads, so its close resets the connection
+    ASSERT_TRUE(bot.connect(port));
+    std::string lines;
+    for (int i = 0; i < 30; ++i)
+        lines += encodeFrame("bot: " + std::to_string(i));
+    ASSERT_TRUE(bot.sendRaw(encodeFrame("bot") + encodeEmptyFrame() + lines));
+    bot.close();
+    for (int i = 0; i < 30; ++i)
+        ASSERT_EQ(alice->nextChat(), "bot: " + std::to_string(i));
+    EXPECT_TRUE(process->waitFor("[*] bot, : LEAVE"));
+}
+
 TEST_F(Server, AFlooderIsCutOffWithItsFirstLinesRelayedInOrderAndTheOthersChatOn)
 {
     auto alice = joined("alice");
