@@ -112,13 +112,22 @@ void RelayServer::acceptNewcomers()
         if (server.accept(*socket) != sf::Socket::Done)
             return;
         // Closed here, unlogged: it never became anybody.
-        if (m_pending.size() >= kMaxPendingJoins || !sock_selector.add(socket->handle()))
+        std::string address = socket->getRemoteAddress().toString();
+        if (m_pending.size() >= kMaxPendingJoins || !m_room.mayAwaitJoin(address, pendingFrom(address), m_now) ||
+            !sock_selector.add(socket->handle()))
             continue;
         socket->setBlocking(false);
         socket->watchForVanishing();
-        auto session = std::make_unique<Session>(socket->getRemoteAddress().toString());
+        auto session = std::make_unique<Session>(std::move(address));
         m_pending.push_back({std::move(socket), std::move(session), m_now + kJoinTimeout});
     }
+}
+
+std::size_t RelayServer::pendingFrom(const std::string& address) const
+{
+    return static_cast<std::size_t>(std::count_if(m_pending.begin(), m_pending.end(), [&](const Newcomer& newcomer) {
+        return newcomer.session->address() == address;
+    }));
 }
 
 void RelayServer::servePending()

@@ -75,6 +75,7 @@ private:
     bool busyWait();
     std::optional<std::chrono::milliseconds> nextWait() const;
     void acceptNewcomers();
+    std::size_t pendingFrom(const std::string& address) const;
     void servePending();
     bool settleJoin(Newcomer& newcomer);
     void judgeJoin(Newcomer& newcomer);

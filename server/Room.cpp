@@ -36,8 +36,8 @@ Room::Room(std::ostream& log, RoomRules rules)
 
 Room::JoinResult Room::join(std::unique_ptr<Session> newcomer, const std::string& uid, TimePoint now)
 {
-    // A join past its address's share says so in one throttled line, so a
-    // script that reconnects in a loop cannot fill the console either.
+    // A join beyond its address's rate is told so in one throttled line, so
+    // a script that reconnects in a loop cannot fill the console either.
     if (joinsExceeded(newcomer->address(), now)) {
         newcomer->queue(encodeFrame(uid_limit_reached));
         return {nullptr, std::move(newcomer)};
@@ -71,6 +71,15 @@ void Room::joinFailed(const std::string& address, TimePoint now)
         return;
     logLine("[!] JOIN ATTEMPT : FAILED");
     logCount();
+}
+
+bool Room::mayAwaitJoin(const std::string& address, std::size_t awaited, TimePoint now) const
+{
+    if (m_rules.floodRate == 0 || isLoopback(address) || awaited == 0)
+        return true;
+    const AddressMemory::Record* const record = m_addresses.find(address);
+    const TokenBucket joins = record ? record->joins : TokenBucket(kJoinInterval, kJoinBurst);
+    return joins.allows(now, static_cast<unsigned>(awaited));
 }
 
 bool Room::joinsExceeded(const std::string& address, TimePoint now)

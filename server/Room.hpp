@@ -64,6 +64,11 @@ public:
     /// members: the roster reaches them with the newcomer's empty packet.
     JoinResult join(std::unique_ptr<Session> newcomer, const std::string& uid, TimePoint now);
 
+    /// True when a newcomer from `address` may be waited for at `now` while
+    /// `awaited` others from there are: no more than the joins it has left,
+    /// and one more, to be refused. So no one address holds every place.
+    bool mayAwaitJoin(const std::string& address, std::size_t awaited, TimePoint now) const;
+
     /// A newcomer from `address` that closed, broke its framing or ran out of
     /// time before its join packet was whole: it is not kept, it counts
     /// among its address's joins, and the console says so.

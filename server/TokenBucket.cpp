@@ -24,6 +24,11 @@ bool TokenBucket::take(TimePoint now)
     return true;
 }
 
+bool TokenBucket::allows(TimePoint now, unsigned count) const
+{
+    return unlimited() || count == 0 || std::max(m_whole, now) + m_interval * (count - 1) - m_tolerance <= now;
+}
+
 TimePoint TokenBucket::nextToken() const
 {
     return unlimited() ? TimePoint::min() : m_whole - m_tolerance;

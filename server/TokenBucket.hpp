@@ -23,8 +23,8 @@ public:
     /// The first instant at which `take` succeeds.
     TimePoint nextToken() const;
 
-    /// True when `take` would succeed at `now`.
-    bool allows(TimePoint now) const { return now >= nextToken(); }
+    /// True when `count` calls of `take` would succeed at `now`.
+    bool allows(TimePoint now, unsigned count = 1) const;
 
     /// The instant from which the budget is whole again; of two budgets with
     /// the same rate and burst, the later one is the emptier.

@@ -222,6 +222,16 @@ TEST_F(RoomTest, AClosedMemberIsServedAtItsBudgetForFiveSecondsAndItsAddressKeep
     EXPECT_EQ(elsewhere->inbox().buffered(), 0u);
 }
 
+TEST_F(RoomTest, AnAddressIsAwaitedForNoMoreJoinsThanItHasLeftAndOneToRefuse)
+{
+    for (int i = 0; i < 49; ++i)
+        room.joinFailed("10.0.0.1", room.now);
+    EXPECT_TRUE(room.mayAwaitJoin("10.0.0.1", 1, room.now) && room.mayAwaitJoin("10.0.0.2", 50, room.now));
+    EXPECT_FALSE(room.mayAwaitJoin("10.0.0.1", 2, room.now) || room.mayAwaitJoin("10.0.0.2", 51, room.now));
+    EXPECT_TRUE(room.mayAwaitJoin("10.0.0.1", 2, room.now + Room::kJoinInterval) &&
+                room.mayAwaitJoin("127.0.0.1", 64, room.now));
+}
+
 TEST_F(RoomTest, AnAddressWithItsShareOfMembersGetsTheLimitRefusalAndItsOwnLine)
 {
     ClockedRoom capped(log, RoomRules{10, 20, 2});
