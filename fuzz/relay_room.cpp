@@ -1,19 +1,19 @@
 // The relay core driven by a script of joins (UIDs from the input, or drawn
 // from a small set so that the room fills up and UIDs collide), failed joins,
 // packets from members (any body, lines in the sender's own name, lines in
-// another member's name), departures and flush steps in which each member
+// another member's name), closes, departures and flush steps in which each member
 // takes some bytes, none, or fails, and time passing. After every step it is
 // checked against a model of the room:
 // - the roster lists the admitted UIDs in admission order, each with its
 //   comma, and never more than 46;
-// - only valid, unused UIDs are admitted while there is room, and every
-//   refusal is exactly one packet, the limit refusal first;
+// - only valid, unused UIDs are admitted while there is room and joins are
+//   left (50, then 1 in 6 s); every refusal is one packet, the limit first;
 // - a packet is relayed (roster, then the line unless it is empty) exactly
 //   when its string is empty or a line in the sender's own name of at most
 //   112 typable bytes; nothing else reaches anyone;
 // - a member's packets are taken in order, 16 a pass, as far as its budget
-//   (rate and burst from the first byte, then the emptiest left at its address)
-//   allows, a closed member's until its time is up; 50 joins an address, then 1 in 6 s;
+//   (rate and burst from the first byte; at a join, the emptiest left) allows,
+//   and a closed member's until its time is up, the rest then dropped;
 // - every member is handed, in order and without a byte lost or repeated,
 //   the bytes owed to it since its admission, whatever it takes at a time;
 //   what it has not taken stays queued, and past 1 MiB it is given up;
@@ -32,9 +32,9 @@
 #include <algorithm>
 #include <chrono>
 #include <deque>
-#include <map>
 #include <optional>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 using namespace parlana;
@@ -46,7 +46,7 @@ using namespace std::chrono_literals;
 
 struct Member {
     Session* session;
-    std::string uid, address;
+    std::string uid;
     /// Bytes the member should have been handed and has not taken yet.
     std::string owed;
     nanoseconds cost, cap, saved; ///< its budget: time saved up to `cap`
@@ -62,23 +62,21 @@ public:
     RoomRules rules;
     TimePoint now{};
     std::vector<Member> members;
-    std::map<std::string, Member> left; ///< by address, the member that left it the emptiest budget
-    std::map<std::string, std::pair<nanoseconds, TimePoint>> joins; ///< by address, join time saved up to 300 s
-    std::map<std::string, NoticeThrottle> joinNotices;
+    std::optional<Member> left;  ///< the member that left the emptiest budget
+    nanoseconds joinTime = 300s; ///< saved up to 300 s, 6 s a join
+    TimePoint joinTimeAt{};
+    NoticeThrottle joinNotices;
     std::string log;
 
-    bool throttled(const std::string& address)
+    bool throttled()
     {
-        if (!rules.floodRate || address.rfind("127.", 0) == 0)
-            return false;
-        auto& [saved, at] = joins.try_emplace(address, 300s, now).first->second;
-        if ((saved = std::min<nanoseconds>(300s, saved + (now - std::exchange(at, now)))) >= 6s) {
-            saved -= 6s;
+        joinTime = std::min<nanoseconds>(300s, joinTime + (now - std::exchange(joinTimeAt, now)));
+        if (!rules.floodRate || joinTime >= 6s) {
+            joinTime -= rules.floodRate ? 6s : 0s;
             return false;
         }
-        if (const std::optional<std::size_t> heldBack = joinNotices[address].pass(now))
-            line("[!] JOIN_RATE reached (" + address + ") : disconnected" +
-                 (*heldBack ? " (x" + std::to_string(*heldBack) + ")" : ""));
+        if (const std::optional<std::size_t> n = joinNotices.pass(now))
+            line("[!] JOIN_RATE reached () : disconnected" + (*n ? " (x" + std::to_string(*n) + ")" : ""));
         return true;
     }
 
@@ -125,12 +123,12 @@ void checkRoom(const Room& room, const Model& model, std::ostringstream& log)
     FUZZ_CHECK(log.str() == model.log, "console differs from the events");
 }
 
-void join(Room& room, Model& model, const std::string& uid, const std::string& address = {})
+void join(Room& room, Model& model, const std::string& uid)
 {
-    auto newcomer = std::make_unique<Session>(address);
+    auto newcomer = std::make_unique<Session>();
     Session* const session = newcomer.get();
     Room::JoinResult result = room.join(std::move(newcomer), uid, model.now);
-    const bool throttled = model.throttled(address);
+    const bool throttled = model.throttled();
     const bool full = throttled || model.members.size() >= Room::MAX_UID_LIMIT;
     if (full || !isValidUid(uid) || model.admitted(uid)) {
         FUZZ_CHECK(result.admitted == nullptr && result.refused.get() == session, "refusal not handed back");
@@ -150,11 +148,9 @@ void join(Room& room, Model& model, const std::string& uid, const std::string& a
         const nanoseconds cost =
             model.rules.floodRate ? nanoseconds(std::chrono::seconds(1)) / model.rules.floodRate : nanoseconds(0);
         const nanoseconds cap = cost * model.rules.floodBurst;
-        const auto kept = model.left.find(address);
-        model.members.push_back({session, uid, address, {}, cost, cap, cap, model.now, {}, {}, 0, {}});
-        if (kept != model.left.end())
-            std::tie(model.members.back().saved, model.members.back().savedAt) = {kept->second.saved,
-                                                                                  kept->second.savedAt};
+        const auto [saved, at] =
+            model.left ? std::pair(model.left->saved, model.left->savedAt) : std::pair(cap, model.now);
+        model.members.push_back({session, uid, {}, cost, cap, saved, at, {}, {}, 0, {}});
         model.line("[*] " + uid + " : JOIN");
     }
     model.count();
@@ -176,11 +172,9 @@ void expect(Model& model, Member& sender, const std::string& text)
 
 void depart(Room& room, Model& model, std::size_t index);
 
-// A pass takes what waits from member `index`: at most 16 packets (all once it
-// closed and its time is up), as far as its budget allows.
-void serve(Room& room, Model& model, std::size_t index)
+// A pass takes what waits from `m`: at most 16 packets, as far as its budget allows.
+void serve(Room& room, Model& model, Member& m)
 {
-    Member& m = model.members[index];
     const Room::Intake intake = room.serve(*m.session, model.now, 16);
     const bool leaving = m.leaveBy && model.now >= *m.leaveBy;
     for (int n = 0; (n < 16 || leaving) && !m.waiting.empty(); ++n, m.waiting.pop_front()) {
@@ -197,18 +191,18 @@ void serve(Room& room, Model& model, std::size_t index)
     if (gone && !m.waiting.empty())
         model.line("[!] " + m.uid + " : " + std::to_string(m.waiting.size()) + " PACKETS DROPPED AT CLOSE");
     if (gone)
-        depart(room, model, index);
+        depart(room, model, static_cast<std::size_t>(&m - model.members.data()));
 }
 
 void relay(Room& room, Model& model, std::size_t index, const std::string& body)
 {
-    if (model.members.empty() || model.members[index %= model.members.size()].leaveBy)
-        return; // a closed connection sends nothing more
-    Member& sender = model.members[index];
+    if (model.members.empty())
+        return;
+    Member& sender = model.members[index % model.members.size()];
     const std::string frame = encodeSize(static_cast<std::uint32_t>(body.size())) + body;
     sender.session->inbox().append(frame.data(), frame.size());
     sender.waiting.push_back(extractString(body));
-    serve(room, model, index);
+    serve(room, model, sender);
 }
 
 void depart(Room& room, Model& model, std::size_t index)
@@ -217,16 +211,15 @@ void depart(Room& room, Model& model, std::size_t index)
     const Session* const session = leaver->session;
     model.line("[*] " + leaver->uid + ", : LEAVE");
     const auto saved = [&](const Member& m) { return std::min(m.cap, m.saved + (model.now - m.savedAt)); };
-    const auto kept = model.left.find(leaver->address);
-    if (model.rules.floodRate && (kept == model.left.end() || saved(*leaver) < saved(kept->second)))
-        model.left.insert_or_assign(leaver->address, *leaver);
+    if (model.rules.floodRate && (!model.left || saved(*leaver) < saved(*model.left)))
+        model.left = *leaver;
     model.members.erase(leaver);
     room.depart(*session);
     model.broadcast(encodeFrame(model.roster()));
     model.count();
 }
 
-// One flush step: every member whose connection is open is offered what it is
+// One flush step: every member is offered what it is
 // owed, then the broadcast starts afresh, then those that failed depart.
 // Member i takes at most allowances[i % n] bytes per write; 0xFF fails it.
 void flush(Room& room, Model& model, const std::string& allowances)
@@ -234,8 +227,6 @@ void flush(Room& room, Model& model, const std::string& allowances)
     std::vector<const Session*> gone;
     for (std::size_t i = 0; i < model.members.size(); ++i) {
         Member& member = model.members[i];
-        if (member.leaveBy)
-            continue;
         const unsigned allowance =
             allowances.empty() ? 0xFE : static_cast<unsigned char>(allowances[i % allowances.size()]);
         const auto write = [&](const char* data, std::size_t size) -> std::optional<std::size_t> {
@@ -252,9 +243,9 @@ void flush(Room& room, Model& model, const std::string& allowances)
         const Session::FlushResult result = member.session->flush(room.broadcastFor(*member.session), write);
         const bool overflow = member.owed.size() > Session::kMaxQueuedBytes;
         if ((allowance == 0xFF && tried) || overflow) {
-            FUZZ_CHECK(result == (tried && allowance == 0xFF ? Session::FlushResult::Failed
-                                                             : Session::FlushResult::Overflowed),
-                       "a failed or overflowing member not given up");
+            const auto given =
+                allowance == 0xFF && tried ? Session::FlushResult::Failed : Session::FlushResult::Overflowed;
+            FUZZ_CHECK(result == given, "a failed or overflowing member not given up");
             gone.push_back(member.session);
             continue;
         }
@@ -283,7 +274,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Room room(log, model.rules);
     checkRoom(room, model, log);
     while (!in.empty()) {
-        switch (in.byte() % 11) {
+        switch (in.byte() % 10) {
         case 0: // any bytes as a UID
             join(room, model, in.shortString(14));
             break;
@@ -291,7 +282,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             join(room, model, "u" + std::to_string(in.byte() % 60));
             break;
         case 2:
-            room.joinFailed("127.0.0.1", model.now);
+            room.joinFailed("127.0.0.1", model.now); // loopback: no join limit
             model.line("[!] JOIN ATTEMPT : FAILED");
             model.count();
             break;
@@ -322,27 +313,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 7:
             flush(room, model, in.shortString(8));
             break;
-        case 8: // time passes; a pass then takes what each member's budget allows
-            model.now += std::chrono::milliseconds(50) * in.byte();
+        case 8: { // time passes; a pass then takes what each member's budget allows
+            const unsigned steps = in.byte();
+            model.now += std::chrono::milliseconds(50) * steps;
+            const nanoseconds joinTime = std::min<nanoseconds>(300s, model.joinTime + (model.now - model.joinTimeAt));
+            FUZZ_CHECK(room.mayAwaitJoin({}, steps % 52, model.now) ==
+                           (!model.rules.floodRate || joinTime / 6s >= steps % 52),
+                       "newcomers awaited beyond the joins left");
             for (std::size_t i = model.members.size(); i-- > 0;)
-                serve(room, model, i);
-            break;
-        case 9: { // a valid UID from one of 100 addresses, one of them loopback
-            const int host = in.byte() % 100;
-            join(room, model, "u" + std::to_string(in.byte() % 60),
-                 host ? "10.0.0." + std::to_string(host) : "127.0.0.1");
+                serve(room, model, model.members[i]);
             break;
         }
-        case 10: { // a member's connection closes; with the high bit its peer vanished
-            const unsigned byte = in.byte();
-            if (model.members.empty() || model.members[byte % model.members.size()].leaveBy)
-                break;
-            Member& m = model.members[byte % model.members.size()];
-            room.closed(*m.session, *(m.leaveBy = model.now + (byte & 0x80 ? 0s : Room::kCloseDrain)));
-            m.owed.clear();
-            serve(room, model, byte % model.members.size());
+        case 9: // a member's connection closes; with the high bit its peer vanished
+            if (const unsigned byte = in.byte(); !model.members.empty()) {
+                Member& m = model.members[byte % model.members.size()];
+                const TimePoint leaveBy = model.now + (byte & 0x80 ? 0s : Room::kCloseDrain);
+                m.leaveBy = std::min(m.leaveBy.value_or(leaveBy), leaveBy);
+                room.closed(*m.session, leaveBy);
+                m.owed.clear();
+                serve(room, model, m);
+            }
             break;
-        }
         }
         checkRoom(room, model, log);
     }

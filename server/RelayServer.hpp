@@ -34,7 +34,8 @@ public:
     static constexpr std::chrono::seconds kJoinTimeout{5};
     /// Most newcomers waited for at once. Beyond that a connection is closed
     /// as soon as it is taken, so silent connections cannot use up the
-    /// process's descriptors.
+    /// process's descriptors; so is one from an address that already has as
+    /// many waiting as the room allows it (see `Room::mayAwaitJoin`).
     static constexpr std::size_t kMaxPendingJoins = 64;
     /// Connections taken from the listener in one pass, so a flood of
     /// connections cannot hold up the relay.

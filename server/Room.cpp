@@ -211,6 +211,8 @@ void Room::depart(const Session& leaver)
 
 std::string_view Room::broadcastFor(const Session& member) const
 {
+    if (member.closing())
+        return {};
     return std::string_view(m_broadcast).substr(member.m_broadcastFrom);
 }
 

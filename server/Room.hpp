@@ -99,7 +99,8 @@ public:
     /// whole again.
     void depart(const Session& leaver);
 
-    /// The bytes of this pass's broadcast that `member` is owed.
+    /// The bytes of this pass's broadcast that `member` is owed; none once
+    /// its connection has closed.
     std::string_view broadcastFor(const Session& member) const;
 
     /// True while some broadcast bytes wait for `endPass`.

@@ -324,13 +324,12 @@ TEST_F(Server, HostileSendersLeaveAndOthersKeepEveryLine)
 TEST_F(Server, ABotThatSends30LinesAndClosesHasAllOfThemRelayed)
 {
     auto alice = joined("alice");
-    TestPeer bot; // never reads, so its close resets the connection
-    ASSERT_TRUE(bot.connect(port));
-    std::string lines;
+    std::string bot = encodeFrame("bot") + encodeEmptyFrame(); // then 30 lines, and a close without reading
     for (int i = 0; i < 30; ++i)
-        lines += encodeFrame("bot: " + std::to_string(i));
-    ASSERT_TRUE(bot.sendRaw(encodeFrame("bot") + encodeEmptyFrame() + lines));
-    bot.close();
+        bot += encodeFrame("bot: " + std::to_string(i));
+    TestPeer peer;
+    ASSERT_TRUE(peer.connect(port) && peer.sendRaw(bot));
+    peer.close();
     for (int i = 0; i < 30; ++i)
         ASSERT_EQ(alice->nextChat(), "bot: " + std::to_string(i));
     EXPECT_TRUE(process->waitFor("[*] bot, : LEAVE"));
