@@ -6,6 +6,8 @@
 # that reach it; the server's console lines are counted too. Prints, for the
 # loop and then for the loop and the 6 s after it (lines still served from
 # closed connections): cycles run, lines relayed, console lines printed.
+# With FRESH_UID=1 each cycle joins under a UID of its own (loop1, loop2...),
+# so that no join is refused for a UID still in use.
 #
 #   bench/reconnect_loop.sh [SERVER [SECONDS [SERVER OPTION...]]]
 #
@@ -32,16 +34,17 @@ trap cleanup EXIT
 # The script: connect, join, 19 lines, close, for as long as it is given.
 cat >"$work/loop.py" <<'EOF'
 import socket, struct, sys, time
-host, port, seconds = sys.argv[1], int(sys.argv[2]), float(sys.argv[3])
+host, port, seconds, fresh = sys.argv[1], int(sys.argv[2]), float(sys.argv[3]), sys.argv[4] == "1"
 def frame(text):
     data = text.encode()
     return struct.pack(">II", len(data) + 4, len(data)) + data
-cycle = frame("loop") + struct.pack(">I", 0) + b"".join(frame("loop: %d" % i) for i in range(19))
+def cycle(uid):
+    return frame(uid) + struct.pack(">I", 0) + b"".join(frame("%s: %d" % (uid, i)) for i in range(19))
 cycles, end = 0, time.monotonic() + seconds
 while time.monotonic() < end:
     try:
         with socket.create_connection((host, port), timeout=2) as s:
-            s.sendall(cycle)
+            s.sendall(cycle("loop%d" % (cycles % 100000) if fresh else "loop"))
         cycles += 1
     except OSError:
         pass
@@ -71,7 +74,7 @@ while time.monotonic() < end:
     while len(buffer) >= 4 and len(buffer) >= 4 + struct.unpack(">I", buffer[:4])[0]:
         size = struct.unpack(">I", buffer[:4])[0]
         body, buffer = buffer[4:4 + size], buffer[4 + size:]
-        if body[4:10] == b"loop: ":
+        if body[4:8] == b"loop" and b": " in body:
             stamps.append(time.monotonic())
 go = float(open(go_file).read())
 print(sum(1 for t in stamps if t < go + seconds), len(stamps))
@@ -103,14 +106,14 @@ wait_line "$work/console.log" "[*] alice : JOIN"
 sleep 1
 before=$(wc -l <"$work/console.log")
 python3 -c 'import time; print(time.monotonic())' >"$work/go"
-cycles=$(ip netns exec "$ns" python3 "$work/loop.py" "$host" "$port" "$seconds")
+cycles=$(ip netns exec "$ns" python3 "$work/loop.py" "$host" "$port" "$seconds" "${FRESH_UID:-0}")
 during=$(($(wc -l <"$work/console.log") - before))
 sleep "$settle"
 head -n "$(wc -l <"$work/console.log")" "$work/console.log" | tail -n +"$((before + 1))" >"$work/run.log"
 after=$(wc -l <"$work/run.log")
 wait "$listener"
 read -r relayed relayed_all <"$work/listened"
-echo "server: $server ${*:-(defaults)}"
+echo "server: $server ${*:-(defaults)}${FRESH_UID:+, FRESH_UID=$FRESH_UID}"
 echo "loop of $seconds s from $peer: $cycles cycles, $relayed lines relayed, $during console lines"
 echo "with the $settle s after it: $relayed_all lines relayed, $after console lines"
 echo "console lines, by kind, in all:"

@@ -39,9 +39,6 @@ public:
     /// costs nothing until the records have doubled since the last time.
     void forgetFresh(TimePoint now);
 
-    /// Addresses remembered.
-    std::size_t size() const { return m_records.size(); }
-
 private:
     const Record m_fresh;
     std::unordered_map<std::string, Record> m_records;

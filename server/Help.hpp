@@ -21,10 +21,10 @@ event on standard output.
   --flood-burst N       packets a member may send at once (default 20, at
                         least 1); beyond its budget a member's packets wait,
                         and one with more than 64 KiB waiting is disconnected.
-                        An address keeps the budget its members left with
-                        until it is whole again; one that closes is served
-                        what it sent for 5 s more. An address other than
-                        loopback may join 50 times at once, then 10 a minute
+                        A member's budget stays with its address until whole
+                        again; a member that closes is still served what it
+                        sent, for up to 5 s. An address other than loopback
+                        may join 50 times at once, then 10 a minute
   --max-per-address N   members admitted from one address at once (default
                         0: no cap)
   --help                print this text and exit
