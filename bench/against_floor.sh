@@ -23,6 +23,8 @@
 # then cannot be escaped, which shows in the latencies.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=bench/sitting.sh
+source "$root/bench/sitting.sh"
 floor=${1:?usage: bench/against_floor.sh FLOOR_BINARY [RUNS [SCENARIO...]]}
 runs=${2:-3}
 shift $(($# < 2 ? $# : 2))
@@ -44,21 +46,6 @@ scenarios=(
   "200/s+silent|--clients 46 --duration 10 --rate 200 --silent-every 50||floor server"
   "flood|--clients 45 --duration 10 --rate 45 --flooder||server"
 )
-
-# Waits for a second in which the machine was at least 95 % idle.
-wait_quiet() {
-  local tries=600 a b
-  while ((tries-- > 0)); do
-    a=($(head -1 /proc/stat))
-    sleep 1
-    b=($(head -1 /proc/stat))
-    local idle=$(((b[4] + b[5]) - (a[4] + a[5])))
-    local total=0 i
-    for i in 1 2 3 4 5 6 7 8; do total=$((total + b[i] - a[i])); done
-    ((total > 0 && idle * 100 >= total * 95)) && return 0
-  done
-  echo "(the machine never got quiet; running anyway)" >&2
-}
 
 # One run on a port of its own: prints "relays p50 p99 max rest other result"
 # from loadgen's report, and keeps the report in $report.
@@ -111,12 +98,7 @@ done
 echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
 echo "medians (server/floor):"
-awk '
-  function median(list,   n, a, i, j, t) {
-    n = split(list, a, " ")
-    for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (a[j] + 0 < a[i] + 0) { t = a[i]; a[i] = a[j]; a[j] = t }
-    return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
-  }
+awk "$awk_median"'
   { key = $1; if (!(key in seen)) { order[++n] = key; seen[key] = 1 }
     r[key, $2] = r[key, $2] " " $3; p[key, $2] = p[key, $2] " " $4; m[key, $2] = m[key, $2] " " $5 }
   END {

@@ -3,14 +3,13 @@
 // with a full message pane. Then the intake of a busy room with the draw:
 // whole frames, each taking packets for its budget and drawing, against a
 // server that always has more to send.
-#include "client/ChatScreen.hpp"
 #include "client/ClientState.hpp"
-#include "client/Dispatch.hpp"
-#include "client/Receive.hpp"
+#include "client/ConnectedFrame.hpp"
 #include "client/ServerLink.hpp"
 #include "protocol/frame.hpp"
 #include "tests/support/FakeTransport.hpp"
 #include "tests/support/Graphics.hpp"
+#include "tests/support/TestSurface.hpp"
 
 #include <benchmark/benchmark.h>
 
@@ -50,12 +49,16 @@ std::string roomRoster()
     return text;
 }
 
-/// A chat screen of a joined client, its roster taken in and its pane full of
-/// lines from room members that mention others (every third one wraps).
+/// A joined client's connected frame, run as the program runs it, its roster
+/// taken in and its pane full of lines from room members that mention others
+/// (every third one wraps). Packets alone never make it draw, and the clock
+/// and the caret only a few times a second.
 struct Client {
-    Client() : screen(benchFont())
+    explicit Client(FrameRules rules = {std::chrono::hours(1), std::chrono::hours(1)})
+        : frame(benchFont(), state, link, surface, "user0", rules)
     {
-        screen.placeTypedLine(state.gui_msg, benchFont());
+        surface.capture = false;
+        link.start(now, std::chrono::seconds(0));
         state.msg = "a line being typed";
         take(roomRoster());
         for (int l = 0; l < kPaneLines; ++l) {
@@ -67,22 +70,25 @@ struct Client {
             }
             take(line);
         }
-        frame();
     }
 
+    /// One frame that takes in `packet`.
     void take(const std::string& packet)
     {
-        screen.update(state, caret, "user0", true, [&] { dispatch_packet(packet, screen.pane, screen.roster, state); });
+        wire.inbound += encodeFrame(packet);
+        frame.run(now);
     }
 
-    void frame()
-    {
-        screen.update(state, caret, "user0", true, [] {});
-    }
+    /// One frame with nothing arriving.
+    void idle() { frame.run(now); }
 
     ClientState state;
-    ChatScreen screen;
-    Cursor caret{95, 640};
+    test::WireScript wire;
+    ServerLink link{"user0", "chat.example", 5000, std::make_unique<test::FakeTransport>(wire)};
+    sf::RenderWindow window{sf::VideoMode(1000, 700), "client", sf::Style::None};
+    test::TestSurface surface{window};
+    ConnectedFrame frame;
+    ServerLink::Clock::time_point now = ServerLink::Clock::now();
 };
 
 // Rosters of UIDs never seen before: every entry draws its colour, and once
@@ -116,7 +122,7 @@ void BM_ConnectedFrameRoom46(benchmark::State& state)
 {
     Client client;
     for (auto _ : state) {
-        client.frame();
+        client.idle();
     }
 }
 
@@ -138,29 +144,19 @@ void BM_ConnectedFrameRoom46WithRoster(benchmark::State& state)
 // of wall time, the drawing (and the X server's share of it) included.
 void BM_IntakeOfABusyRoom(benchmark::State& state)
 {
-    sf::RenderWindow window(sf::VideoMode(1000, 700), "intake", sf::Style::None);
-    Client client;
-    test::WireScript wire;
-    ServerLink link("user0", "chat.example", 5000, std::make_unique<test::FakeTransport>(wire));
-    Intake intake;
-    const auto start = ServerLink::Clock::now();
-    link.start(start, std::chrono::seconds(0));
+    // The budget the program has, and a draw in every frame.
+    Client client({kIntakeBudget, {}});
     std::string traffic;
     const std::string roster = encodeFrame(roomRoster());
     for (int i = 0; i < 1000; ++i)
         traffic += roster + encodeFrame("user" + std::to_string(i % kRoomSize) + ": line " + std::to_string(i) +
                                         " for @user" + std::to_string((i + 7) % kRoomSize) + " and a few more words");
-    std::size_t packets = 0;
     for (auto _ : state) {
-        if (wire.inbound.size() < traffic.size())
-            wire.inbound += traffic;
-        client.screen.update(client.state, client.caret, "user0", link.admitted(), [&] {
-            packets += intake.receive(link, client.screen.pane, client.screen.roster, client.state, start);
-        });
-        client.screen.draw(window, client.caret, client.state.gui_msg);
-        window.display();
+        if (client.wire.inbound.size() < traffic.size())
+            client.wire.inbound += traffic;
+        client.frame.run(ServerLink::Clock::now());
     }
-    state.SetItemsProcessed(static_cast<std::int64_t>(packets));
+    state.SetItemsProcessed(static_cast<std::int64_t>(client.frame.packetsTaken()));
 }
 
 } // namespace

@@ -17,9 +17,16 @@
 // connections that never send a join. One more member may flood: send lines
 // as fast as its socket takes them, to see the others served all the same.
 //
+// With --tls the clients speak TLS (the server must offer it), each through
+// its own stream, so the cost of encryption shows beside the plain figures;
+// with --joins-at-once they connect and join together instead of one after
+// another, and the time until the last is admitted is reported.
+//
 // Exit status: 0 when every line arrived in order, 1 on an order, protocol or
 // set-up error or a lost line, 2 on a usage error.
 
+#include "net/TlsClientContext.hpp"
+#include "net/TlsStream.hpp"
 #include "protocol/frame.hpp"
 #include "protocol/line.hpp"
 #include "protocol/tokens.hpp"
@@ -47,6 +54,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -118,6 +126,8 @@ struct Options {
     double newcomerPauseMs = 3000;
     double silentEveryMs = 0; ///< 0: no silent connections
     bool flooder = false;
+    bool tls = false;
+    bool joinsAtOnce = false;
 };
 
 void printUsage(std::FILE* out)
@@ -126,6 +136,7 @@ void printUsage(std::FILE* out)
                  "usage: loadgen [--port P] [--clients N] [--duration S] [--window W]\n"
                  "               [--rate R] [--text-bytes B] [--server-pid PID]\n"
                  "               [--newcomer-every MS [--newcomer-pause MS]] [--silent-every MS] [--flooder]\n"
+                 "               [--tls] [--joins-at-once]\n"
                  "  --port P        server port on 127.0.0.1 (default 5000)\n"
                  "  --clients N     clients, 1..%d (default %d)\n"
                  "  --duration S    seconds of load, at most %.0f (default 10)\n"
@@ -139,7 +150,10 @@ void printUsage(std::FILE* out)
                  "  --silent-every MS     during the load, a connection every MS ms that never joins\n"
                  "  --flooder             one more member, flood, joins after the clients and sends lines\n"
                  "                        in its own name as fast as its socket takes them, for the\n"
-                 "                        whole load or until the server cuts it off\n",
+                 "                        whole load or until the server cuts it off\n"
+                 "  --tls                 the clients speak TLS (visitors and the flooder stay plain)\n"
+                 "  --joins-at-once       the clients connect and join together, not one after another,\n"
+                 "                        and the time until the last is admitted is reported\n",
                  kMaxClients, kMaxClients, kMaxDurationSeconds, parlana::kMaxTypedBytes);
 }
 
@@ -203,8 +217,8 @@ std::optional<Options> parseOptions(int argc, char** argv)
             printUsage(stdout);
             std::exit(0);
         }
-        if (name == "--flooder") {
-            options.flooder = true;
+        if (name == "--flooder" || name == "--tls" || name == "--joins-at-once") {
+            (name == "--flooder" ? options.flooder : name == "--tls" ? options.tls : options.joinsAtOnce) = true;
             continue;
         }
         if (i + 1 >= argc || !applyOption(options, name, argv[i + 1])) {
@@ -770,12 +784,14 @@ private:
 
 struct Client {
     UniqueFd fd;
+    std::unique_ptr<parlana::TlsStream> tls;
     std::string uid;
     parlana::FrameReader in;
     std::string out;
     std::size_t outPosition = 0;
     bool watchingWrites = false;
     bool admitted = false;
+    std::int64_t admittedAt = 0;
     bool lastWasRoster = false;
     std::uint64_t sent = 0; ///< next sequence number to send
 };
@@ -798,6 +814,8 @@ public:
 
 private:
     bool joinAll();
+    bool joinAllAtOnce();
+    bool connectClient(std::size_t index);
     bool join(std::size_t index);
     void settle();
     void startLoad();
@@ -805,6 +823,8 @@ private:
     void pump(int timeoutMs);
 
     void onReadable(std::size_t receiver);
+    void onReadableTls(std::size_t receiver);
+    void flushTls(std::size_t index);
     void onTimer();
     void parseFrames(std::size_t receiver, std::int64_t receivedAt);
     void handleBody(std::size_t receiver, const char* body, std::uint32_t size, std::int64_t receivedAt);
@@ -828,10 +848,13 @@ private:
     void printLoad() const;
     void printMemory() const;
     void printLatency() const;
+    void printJoins() const;
     void printCpu() const;
 
     Options m_options;
     std::size_t m_count;
+    std::unique_ptr<parlana::TlsClientContext> m_tls;
+    std::int64_t m_joinsStart = 0;
     Visitors m_visitors;
     std::optional<Flooder> m_flooder;
     std::vector<std::uint64_t> m_floodLinesSeen; ///< per client
@@ -864,19 +887,24 @@ LoadGenerator::LoadGenerator(const Options& options)
 {
     if (options.flooder)
         m_flooder.emplace(options.port);
+    std::string error;
+    if (options.tls && !(m_tls = parlana::TlsClientContext::create(error)))
+        fail(error);
     for (std::size_t i = 0; i < m_count; ++i)
         m_clients[i].uid = "lg" + std::to_string(i);
 }
 
 int LoadGenerator::run()
 {
+    if (m_failed)
+        return 1;
     if (!m_epoll.valid()) {
         std::fprintf(stderr, "loadgen: epoll_create1: %s\n", std::strerror(errno));
         return 1;
     }
     if (m_options.serverPid != 0)
         m_rssBaseline = residentKiB(m_options.serverPid);
-    if (joinAll()) {
+    if (m_options.joinsAtOnce ? joinAllAtOnce() : joinAll()) {
         settle();
         if (m_options.serverPid != 0)
             m_rssJoined = residentKiB(m_options.serverPid);
@@ -903,13 +931,44 @@ bool LoadGenerator::joinAll()
     return !m_failed;
 }
 
-bool LoadGenerator::join(std::size_t index)
+// Every client connects and sends its join before any is admitted; the
+// roster's order is then the order in which the server admitted them.
+bool LoadGenerator::joinAllAtOnce()
+{
+    m_joinsStart = nowNs();
+    for (std::size_t i = 0; i < m_count && !m_failed; ++i)
+        connectClient(i);
+    const std::int64_t deadline = m_joinsStart + kJoinTimeoutNs;
+    const auto everyone = [&] {
+        return std::all_of(m_clients.begin(), m_clients.end(), [](const Client& c) { return c.admitted; });
+    };
+    while (!m_failed && !everyone()) {
+        const std::int64_t left = deadline - nowNs();
+        if (left <= 0) {
+            fail("not every client was admitted within 5 s");
+            return false;
+        }
+        pump(static_cast<int>(left / 1'000'000) + 1);
+    }
+    std::string error;
+    if (m_flooder && !m_failed && !m_flooder->join(error))
+        fail(error);
+    return !m_failed;
+}
+
+// Connects, and sends the join (over TLS, the handshake goes first).
+bool LoadGenerator::connectClient(std::size_t index)
 {
     Client& client = m_clients[index];
     std::string error;
     client.fd = connectLoopback(m_options.port, static_cast<int>(kJoinTimeoutNs / 1'000'000), error);
     if (!client.fd.valid()) {
         fail(client.uid + ": " + error);
+        return false;
+    }
+    if (m_tls && !(client.tls = parlana::TlsStream::connect(*m_tls, client.fd.get(), "127.0.0.1",
+                                                            static_cast<unsigned short>(m_options.port)))) {
+        fail(client.uid + ": no TLS stream");
         return false;
     }
     epoll_event event{};
@@ -921,6 +980,14 @@ bool LoadGenerator::join(std::size_t index)
     }
     client.out = parlana::encodeFrame(client.uid) + parlana::encodeEmptyFrame();
     flush(index);
+    return !m_failed;
+}
+
+bool LoadGenerator::join(std::size_t index)
+{
+    Client& client = m_clients[index];
+    if (!connectClient(index))
+        return false;
     const std::int64_t deadline = nowNs() + kJoinTimeoutNs;
     while (!client.admitted && !m_failed) {
         const std::int64_t left = deadline - nowNs();
@@ -1049,6 +1116,10 @@ void LoadGenerator::pump(int timeoutMs)
 void LoadGenerator::onReadable(std::size_t receiver)
 {
     Client& client = m_clients[receiver];
+    if (client.tls) {
+        onReadableTls(receiver);
+        return;
+    }
     const ssize_t got = ::recv(client.fd.get(), m_readBuffer.data(), m_readBuffer.size(), 0);
     if (got == 0) {
         fail(client.uid + ": the server closed the connection");
@@ -1063,6 +1134,27 @@ void LoadGenerator::onReadable(std::size_t receiver)
     const std::size_t queuedBefore = client.out.size();
     parseFrames(receiver, nowNs());
     if (!m_failed && client.out.size() != queuedBefore)
+        flush(receiver);
+}
+
+// Everything the stream has is taken: what it holds inside is no event.
+// Writes held by the handshake go out once it has moved on.
+void LoadGenerator::onReadableTls(std::size_t receiver)
+{
+    Client& client = m_clients[receiver];
+    for (;;) {
+        const parlana::TlsStream::Transfer got = client.tls->read(m_readBuffer.data(), m_readBuffer.size());
+        if (got.status == parlana::TlsStatus::Closed || got.status == parlana::TlsStatus::Failed) {
+            fail(client.uid +
+                 (got.status == parlana::TlsStatus::Closed ? ": the server closed the connection" : ": TLS failed"));
+            return;
+        }
+        client.in.append(m_readBuffer.data(), got.bytes);
+        if (got.bytes == 0 || !client.tls->hasBufferedInput())
+            break;
+    }
+    parseFrames(receiver, nowNs());
+    if (!m_failed && client.outPosition < client.out.size())
         flush(receiver);
 }
 
@@ -1112,8 +1204,10 @@ void LoadGenerator::handleBody(std::size_t receiver, const char* body, std::uint
 void LoadGenerator::handleRoster(Client& client, std::string_view text)
 {
     client.lastWasRoster = true;
-    if (!client.admitted && text.find("," + client.uid + ",") != std::string_view::npos)
+    if (!client.admitted && text.find("," + client.uid + ",") != std::string_view::npos) {
         client.admitted = true;
+        client.admittedAt = nowNs();
+    }
 }
 
 void LoadGenerator::handleChat(std::size_t receiver, std::string_view text, std::int64_t receivedAt)
@@ -1226,6 +1320,10 @@ void LoadGenerator::queueLine(std::size_t sender)
 void LoadGenerator::flush(std::size_t index)
 {
     Client& client = m_clients[index];
+    if (client.tls) {
+        flushTls(index);
+        return;
+    }
     while (client.outPosition < client.out.size()) {
         const ssize_t sent = ::send(client.fd.get(), client.out.data() + client.outPosition,
                                     client.out.size() - client.outPosition, MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -1240,6 +1338,29 @@ void LoadGenerator::flush(std::size_t index)
             return;
         }
         client.outPosition += static_cast<std::size_t>(sent);
+    }
+    client.out.clear();
+    client.outPosition = 0;
+    watchWrites(index, false);
+}
+
+// A write the stream could not take is offered again from the same place;
+// one that waits on the handshake's reading goes out from onReadableTls.
+void LoadGenerator::flushTls(std::size_t index)
+{
+    Client& client = m_clients[index];
+    while (client.outPosition < client.out.size()) {
+        const parlana::TlsStream::Transfer sent =
+            client.tls->write(client.out.data() + client.outPosition, client.out.size() - client.outPosition);
+        client.outPosition += sent.bytes;
+        if (sent.status == parlana::TlsStatus::WantRead || sent.status == parlana::TlsStatus::WantWrite) {
+            watchWrites(index, sent.status == parlana::TlsStatus::WantWrite);
+            return;
+        }
+        if (sent.status != parlana::TlsStatus::Done) {
+            fail(client.uid + ": TLS write failed");
+            return;
+        }
     }
     client.out.clear();
     client.outPosition = 0;
@@ -1304,14 +1425,32 @@ void LoadGenerator::printMemory() const
     std::printf("\n");
 }
 
+void LoadGenerator::printJoins() const
+{
+    if (m_joinsStart == 0)
+        return;
+    std::vector<double> ms;
+    for (const Client& client : m_clients) {
+        if (client.admitted)
+            ms.push_back(static_cast<double>(client.admittedAt - m_joinsStart) / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    if (ms.empty())
+        return;
+    std::printf("joins at once   %zu of %zu admitted; after the first connect: first %.1f ms, median %.1f ms, "
+                "last %.1f ms\n",
+                ms.size(), m_count, ms.front(), ms[ms.size() / 2], ms.back());
+}
+
 void LoadGenerator::printReport() const
 {
     if (m_options.rate > 0)
         std::printf("mode            fixed rate, %.0f lines/s in total\n", m_options.rate);
     else
         std::printf("mode            saturation, window %d lines per client\n", m_options.window);
-    std::printf("clients         %zu on 127.0.0.1:%d, text padded to %d bytes\n", m_count, m_options.port,
-                m_options.textBytes);
+    std::printf("clients         %zu on 127.0.0.1:%d%s, text padded to %d bytes\n", m_count, m_options.port,
+                m_tls ? " over TLS" : "", m_options.textBytes);
+    printJoins();
     if (m_loadStart != 0)
         printLoad();
     m_visitors.print();

@@ -1,11 +1,15 @@
 // The message pane's work in one connected frame, as the frame loop does it:
 // sender colours, one colour step and the mention scan, with a full pane of
-// 23 lines, ASCII or accented, that mention several of 46 roster UIDs; and
-// the building of one line.
+// 23 lines, ASCII or accented, that mention several of 46 roster UIDs; the
+// same frame with its draw, with 100 and with 10,000 lines kept, live and
+// scrolled up; the heap that 10,000 lines of 112 bytes take; and the
+// building of one line.
 #include "client/widgets/Chat_RECV.hpp"
 #include "tests/support/Graphics.hpp"
 
 #include <benchmark/benchmark.h>
+
+#include <malloc.h>
 
 #include <string>
 #include <vector>
@@ -81,11 +85,11 @@ void fillPane(Chat_RECV& pane, const Words& w)
     }
 }
 
-void frame(Chat_RECV& pane, std::vector<sf::Text>& roster)
+void frame(Chat_RECV& pane, std::vector<sf::Text>& roster, std::uint64_t version)
 {
-    pane.assignMSGcolors(roster);
+    pane.assignMSGcolors(roster, version);
     pane.setMSGcolor();
-    pane.assignUIDreference(roster);
+    pane.assignUIDreference(roster, version);
 }
 
 void BM_PaneFrameSteady(benchmark::State& state)
@@ -93,9 +97,9 @@ void BM_PaneFrameSteady(benchmark::State& state)
     Chat_RECV pane(benchFont());
     fillPane(pane, words(state));
     std::vector<sf::Text> roster = makeRoster();
-    frame(pane, roster);
+    frame(pane, roster, 1);
     for (auto _ : state) {
-        frame(pane, roster);
+        frame(pane, roster, 1);
     }
 }
 
@@ -108,11 +112,12 @@ void BM_PaneFrameRosterSwap(benchmark::State& state)
     std::vector<sf::Text> first = makeRoster();
     std::vector<sf::Text> second = first;
     second.back().setString("newcomer");
-    frame(pane, first);
-    frame(pane, second);
+    std::uint64_t version = 0;
+    frame(pane, first, ++version);
+    frame(pane, second, ++version);
     bool flip = false;
     for (auto _ : state) {
-        frame(pane, flip ? first : second);
+        frame(pane, flip ? first : second, ++version);
         flip = !flip;
     }
 }
@@ -124,11 +129,73 @@ void BM_PaneFrameNewUID(benchmark::State& state)
     Chat_RECV pane(benchFont());
     fillPane(pane, words(state));
     std::vector<sf::Text> roster = makeRoster();
-    frame(pane, roster);
-    long joined = 0;
+    frame(pane, roster, 1);
+    std::uint64_t joined = 1;
     for (auto _ : state) {
         roster.back().setString("j" + std::to_string(joined++));
-        frame(pane, roster);
+        frame(pane, roster, joined);
+    }
+}
+
+sf::RenderWindow& benchWindow()
+{
+    static sf::RenderWindow window(sf::VideoMode(1000, 700), "pane", sf::Style::None);
+    return window;
+}
+
+// A frame with its draw, with range(0) lines kept (each like those above),
+// the view live (range(1) 0) or three pages up (1). Every frame takes one
+// colour step, so every line in view is recoloured, and is drawn.
+void BM_PaneFrameWithLinesKept(benchmark::State& state)
+{
+    Chat_RECV pane(benchFont());
+    for (int l = 0; l < state.range(0); ++l) {
+        pane.insert_msg(lineText(l % kRosterSize, kAscii));
+    }
+    std::vector<sf::Text> roster = makeRoster();
+    if (state.range(1) == 1) {
+        for (int page = 0; page < 3; ++page) {
+            pane.view().pageUp();
+        }
+    }
+    frame(pane, roster, 1);
+    sf::RenderWindow& window = benchWindow();
+    for (auto _ : state) {
+        frame(pane, roster, 1);
+        window.clear();
+        pane.draw(window);
+        window.display();
+    }
+}
+
+// The heap taken by 10,000 lines of 112 typed bytes (each with its "uidNN: "
+// prefix), drawn as they come as a live pane draws them; reported as the
+// counter "bytes". A pane drawn once before leaves out what the window and
+// the font's glyphs take, once per run.
+void BM_HeapOf10000Lines(benchmark::State& state)
+{
+    const std::string typed(112, 'x');
+    sf::RenderWindow& window = benchWindow();
+    {
+        Chat_RECV warm(benchFont());
+        for (int l = 0; l < kRosterSize; ++l) {
+            warm.insert_msg(uidName(l) + ": " + typed.substr(0, 100) + " " + typed.substr(0, 11));
+            warm.draw(window);
+        }
+    }
+    for (auto _ : state) {
+        const std::size_t before = mallinfo2().uordblks;
+        {
+            Chat_RECV pane(benchFont());
+            for (int l = 0; l < 10000; ++l) {
+                pane.insert_msg(uidName(l % kRosterSize) + ": " + typed.substr(0, 100) + " " + typed.substr(0, 11));
+                if (l % 23 == 0) {
+                    pane.draw(window);
+                }
+            }
+            state.counters["bytes"] = static_cast<double>(mallinfo2().uordblks - before);
+            state.counters["lines"] = static_cast<double>(pane.getMessages().size());
+        }
     }
 }
 
@@ -150,5 +217,13 @@ BENCHMARK(BM_PaneFrameSteady)->ArgName("accented")->Arg(0)->Arg(1);
 BENCHMARK(BM_PaneFrameRosterSwap)->ArgName("accented")->Arg(0)->Arg(1);
 BENCHMARK(BM_PaneFrameNewUID)->ArgName("accented")->Arg(0)->Arg(1);
 BENCHMARK(BM_LineBuild)->ArgName("accented")->Arg(0)->Arg(1);
+// Arguments: lines kept; 0 live, 1 scrolled up.
+BENCHMARK(BM_PaneFrameWithLinesKept)
+    ->ArgNames({"kept", "up"})
+    ->Args({100, 0})
+    ->Args({10000, 0})
+    ->Args({100, 1})
+    ->Args({10000, 1});
+BENCHMARK(BM_HeapOf10000Lines)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -4,6 +4,7 @@
 
 #include <system_error>
 #include <thread>
+#include <utility>
 
 namespace parlana {
 
@@ -18,21 +19,24 @@ bool needsNoLookup(const std::string& name)
 
 } // namespace
 
+AddressLookup::AddressLookup(Resolver resolve) : m_resolve(std::move(resolve))
+{
+    if (!m_resolve)
+        m_resolve = [](const std::string& name) { return sf::IpAddress(name); };
+}
+
 void AddressLookup::start(const std::string& name)
 {
-    if (name == m_name && m_outcome) {
-        const std::optional<sf::IpAddress> known = result();
-        if (!known || *known != sf::IpAddress::None)
-            return;
-    }
+    if (name == m_name && m_outcome && !result())
+        return;
     m_name = name;
     m_outcome = std::make_shared<Outcome>();
     if (needsNoLookup(name)) {
         m_outcome->address = sf::IpAddress(name);
         return;
     }
-    const auto find = [outcome = m_outcome, name] {
-        const sf::IpAddress address(name);
+    const auto find = [outcome = m_outcome, resolve = m_resolve, name] {
+        const sf::IpAddress address = resolve(name);
         const std::lock_guard<std::mutex> lock(outcome->mutex);
         outcome->address = address;
     };

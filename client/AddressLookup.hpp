@@ -2,6 +2,7 @@
 
 #include <SFML/Network/IpAddress.hpp>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -14,10 +15,17 @@ namespace parlana {
 /// go on drawing meanwhile.
 class AddressLookup {
 public:
-    /// Starts finding the address of `name` (a host name or dotted address),
-    /// unless that lookup is under way or found an address already: a name
-    /// that resolved once is not looked up again, and a slow lookup goes on
-    /// across the attempts that gave up waiting for it.
+    /// Turns a name into its address (`sf::IpAddress::None` when it does not
+    /// resolve); it may block, and runs on the looking thread.
+    using Resolver = std::function<sf::IpAddress(const std::string&)>;
+
+    /// Looks names up with the system's resolver, or with `resolve`.
+    explicit AddressLookup(Resolver resolve = {});
+
+    /// Starts finding the address of `name` (a host name or dotted address)
+    /// afresh, so that a server that moved is found where it is now; a lookup
+    /// of the same name still under way is waited for instead, so a slow one
+    /// goes on across the attempts that gave up waiting for it.
     void start(const std::string& name);
 
     /// The address once the lookup has ended (`sf::IpAddress::None` when the
@@ -31,6 +39,7 @@ private:
         std::optional<sf::IpAddress> address;
     };
 
+    Resolver m_resolve;
     std::string m_name;
     std::shared_ptr<Outcome> m_outcome;
 };

@@ -1,23 +1,21 @@
 #pragma once
 
 #include <SFML/Graphics/Text.hpp>
-#include <SFML/System/Clock.hpp>
 
 #include <string>
 
 namespace parlana {
 
-/// What the whole client program shares for one run: the colour-step clock,
-/// the line being typed and the chat/error mode switch. The connection and
-/// its state belong to `ServerLink`.
+/// What the whole client program shares for one run: the line being typed
+/// and the chat/error mode switch. The connection and its state belong to
+/// `ServerLink`.
 struct ClientState {
     /// Stops chatting for good: the error screen will show `message`. There
     /// is no way back.
     void enterErrorMode(const std::string& message);
 
-    /// Times the once-a-second colour step of the message pane.
-    sf::Clock chrono;
-    /// The line being typed, one byte per accepted character.
+    /// The line being typed, as UTF-8: each accepted character takes its
+    /// one to four bytes.
     std::string msg;
     /// Text for the error screen.
     std::string error_msg;

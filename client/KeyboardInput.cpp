@@ -1,5 +1,6 @@
 #include "client/KeyboardInput.hpp"
 
+#include "client/widgets/Utf8.hpp"
 #include "protocol/line.hpp"
 
 namespace parlana {
@@ -20,7 +21,7 @@ KeyCommand held_key_command(const KeyProbe& isKeyPressed)
 bool is_typable(std::uint32_t code)
 {
     if (code < 0x80)
-        return isLineByte(static_cast<char>(code));
+        return code >= 0x20 && code != 0x7F;
     return code > 0x9F && isScalarValue(code);
 }
 

@@ -28,9 +28,9 @@ enum class KeyCommand { None, Erase, Send, NextPage, PrevPage };
 /// command of the first one held.
 KeyCommand held_key_command(const KeyProbe& isKeyPressed);
 
-/// True for the code points a typed line takes: ASCII except backspace, tab,
-/// line feed and carriage return (Backspace and Enter act through held keys),
-/// and every character above U+009F; no C1 control, surrogate or value past
+/// True for the code points a typed line takes: printable ASCII and every
+/// character above U+009F; no control character (Backspace, Enter, Tab,
+/// Esc and the Ctrl keys act as keys, not as text), surrogate or value past
 /// U+10FFFF.
 bool is_typable(std::uint32_t code);
 

@@ -43,7 +43,7 @@ void ServerLink::pump(Clock::time_point now)
         lose(now);
 }
 
-bool ServerLink::next(Packet& packet)
+bool ServerLink::takePacket(Packet& packet)
 {
     while (joined()) {
         const FrameReader::Result result = m_reader.next(m_body);

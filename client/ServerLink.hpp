@@ -58,12 +58,13 @@ public:
     /// takes in what has arrived.
     void pump(Clock::time_point now);
 
-    /// The next whole packet for the screen, in arrival order; false when
-    /// none is whole. A roster admits; a refusal is handed out only when it
-    /// ends the run (`Refused`), otherwise it is acted on here and skipped.
-    bool next(Packet& packet);
+    /// Takes the next whole packet for the screen, in arrival order, and
+    /// acts on it for the connection: a roster admits; a refusal is handed
+    /// out only when it ends the run (`Refused`), otherwise it drops the
+    /// connection or is skipped. False when no packet is whole.
+    bool takePacket(Packet& packet);
 
-    /// True when a whole packet waits for `next`.
+    /// True when a whole packet waits for `takePacket`.
     bool hasPacket() const;
 
     /// Queues a finished chat line while admitted and while no more than

@@ -1,6 +1,6 @@
 #include "client/Transport.hpp"
 
-#include "protocol/keepalive.hpp"
+#include "net/keepalive.hpp"
 
 #include <poll.h>
 #include <sys/socket.h>

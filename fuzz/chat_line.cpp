@@ -8,17 +8,20 @@
 //     C-locale punctuation character, then white space or the piece's end;
 //     mention colours accumulate per line, piece by piece, in roster order;
 //   - a sender piece takes the colour of the last roster entry naming it;
-//   - the pane's row count is the rows its lines still hold, and rows stand
-//     20 px apart from y = 100 down; a line that takes the pane past 46 rows
-//     drops the oldest lines down to 23 rows.
+//   - the pane keeps the newest lines up to its capacity; live, its view
+//     shows the last 23 rows; held, 22 rows that stay put as lines come and
+//     the oldest go (unless the rows themselves went), scrolled row by row
+//     between the oldest row and the newest, over a mark counting the lines
+//     with a row below the view.
 //
 // Input: steps, each an opcode byte and its operands.
-// (Step 6 builds a long line from a repeated byte.)
+// (Step 6 builds a long line from a repeated byte; step 7 scrolls.)
 
 #include "fuzz/fuzz_support.hpp"
 #include "fuzz/offscreen.hpp"
 
 #include "client/widgets/Chat_RECV.hpp"
+#include "client/widgets/KeptLine.hpp"
 #include "client/widgets/MentionMatcher.hpp"
 #include "client/widgets/MultipartText.hpp"
 #include "client/widgets/Utf8.hpp"
@@ -94,11 +97,6 @@ void checkLine(const std::string& text)
     if (texts.size() == 3)
         FUZZ_CHECK(texts[2].getPosition() == texts[1].getPosition() + sf::Vector2f(0, 20),
                    "continuation not right under the message");
-    for (int row = rules.rows; row > 0; --row) {
-        FUZZ_CHECK(!line.isEmpty(), "line emptied before its last row went");
-        line.pop_head();
-    }
-    FUZZ_CHECK(line.isEmpty() && line.getUID().empty(), "line not empty after its rows went");
 }
 
 /// What the pane should hold, line by line, besides its own pieces.
@@ -106,37 +104,64 @@ struct Expected {
     std::vector<sf::Color> references;
 };
 
-int rowsHeld(const MultipartText& line)
-{
-    return line.getText().size() == 3 ? 2 : (line.isEmpty() ? 0 : 1);
-}
+constexpr std::size_t kCapacity = 64;
+constexpr std::size_t kView = 23;
 
 class PaneCheck {
 public:
-    PaneCheck() : pane(fuzz::font()) {}
+    PaneCheck() : pane(fuzz::font(), kCapacity) {}
 
-    /// Past 46 rows the pane drops its oldest lines, down to 23 rows.
     void insert(const std::string& text)
     {
         checkLine(text);
-        const int rowsBefore = pane.getRowCount();
-        const std::size_t linesBefore = pane.getMessages().size();
+        const Top before = top();
+        const bool held = !pane.view().live();
         pane.insert_msg(text);
+        ++inserted;
         model.push_back({});
-        const std::size_t gone = linesBefore + 1 - pane.getMessages().size();
-        if (gone > 0)
-            FUZZ_CHECK(rowsBefore + rowsHeld(pane.getMessages().back()) > 46 &&
-                           (pane.getRowCount() <= 23 || pane.getMessages().size() == 1),
-                       "lines dropped before 46 rows, or too few dropped");
-        else
-            FUZZ_CHECK(pane.getRowCount() <= 46, "the pane holds more than 46 rows");
-        model.erase(model.begin(), model.begin() + static_cast<std::ptrdiff_t>(gone));
-        checkLayout();
+        const std::size_t kept = std::min<std::uint64_t>(inserted, kCapacity);
+        FUZZ_CHECK(pane.getMessages().size() == kept, "the pane does not keep the newest lines up to its capacity");
+        if (model.size() > kept)
+            model.erase(model.begin());
+        if (held && before.number >= inserted - kept)
+            FUZZ_CHECK(pane.view().live() || top() == before, "a held view moved as a line came");
+        checkView();
+    }
+
+    /// Scrolls as the operand says, and checks the view moved by the rows asked.
+    void scroll(std::uint8_t how)
+    {
+        Scrollback& view = pane.view();
+        const std::size_t rows = how % 64;
+        const std::size_t from = topRow();
+        const bool wasLive = view.live();
+        switch (how >> 6) {
+        case 0:
+            view.scrollUp(rows);
+            if (!view.live())
+                FUZZ_CHECK(topRow() == from - std::min(rows, from), "scrolled up by other than the rows asked");
+            break;
+        case 1:
+            view.scrollDown(rows);
+            if (!view.live())
+                FUZZ_CHECK(!wasLive && topRow() == from + rows, "scrolled down by other than the rows asked");
+            break;
+        case 2:
+            view.toOldest();
+            FUZZ_CHECK(view.live() == (totalRows() <= kView) && topRow() == (view.live() ? liveTop() : 0),
+                       "the oldest row is not on top");
+            break;
+        default:
+            view.toNewest();
+            FUZZ_CHECK(view.live(), "not live after going to the newest");
+            break;
+        }
+        checkView();
     }
 
     void scanMentions()
     {
-        pane.assignUIDreference(roster);
+        pane.assignUIDreference(roster, version);
         const auto& lines = pane.getMessages();
         for (std::size_t i = 0; i < lines.size(); ++i) {
             for (const std::string& piece : lines[i].getPieceStrings()) {
@@ -152,10 +177,8 @@ public:
 
     void colourSenders()
     {
-        pane.assignMSGcolors(roster);
-        for (const MultipartText& line : pane.getMessages()) {
-            if (!line.hasUIDpiece())
-                continue;
+        pane.assignMSGcolors(roster, version);
+        for (const KeptLine& line : pane.getMessages()) {
             const sf::Text* match = nullptr;
             for (const sf::Text& entry : roster)
                 // Compared as the roster text and the sender piece give them,
@@ -163,30 +186,21 @@ public:
                 if (entry.getString() == decodeUtf8(line.getUID()))
                     match = &entry;
             if (match != nullptr)
-                FUZZ_CHECK(line.getText().front().getFillColor() == match->getFillColor(), "sender colour");
+                FUZZ_CHECK(line.getUIDcolor() == match->getFillColor(), "sender colour");
         }
     }
 
     void draw()
     {
-        const std::size_t before = pane.getMessages().size();
-        pane.draw(fuzz::window(), {});
-        const std::size_t gone = before - pane.getMessages().size();
-        model.erase(model.begin(), model.begin() + static_cast<std::ptrdiff_t>(gone));
-        checkLayout();
-    }
-
-    /// Enough draws scroll every over-full pane back to 23 rows: each draw
-    /// scrolls at least one row while there are lines below the first.
-    void settle()
-    {
-        for (std::size_t i = 0; i <= 2 * pane.getMessages().size() + 2 && pane.getRowCount() > 23; ++i)
-            draw();
-        FUZZ_CHECK(pane.getRowCount() <= 23, "pane still over-full after repeated draws");
+        pane.draw(fuzz::window());
+        const std::string mark =
+            pane.view().live() ? "" : "\u25BC " + std::to_string(pane.view().linesBelow()) + " new";
+        FUZZ_CHECK(pane.markText() == decodeUtf8(mark), "the mark does not count the lines below");
     }
 
     void setRoster(std::vector<std::string> uids, std::uint8_t colourSeed)
     {
+        ++version;
         roster.clear();
         for (std::size_t i = 0; i < uids.size(); ++i) {
             sf::Text entry(decodeUtf8(uids[i]), fuzz::font(), 15);
@@ -215,23 +229,62 @@ private:
         return expected;
     }
 
-    void checkLayout()
+    /// A line of the view's top row, by its number since the first line,
+    /// and which of its rows is on top.
+    struct Top {
+        std::uint64_t number;
+        std::size_t row;
+        bool operator==(const Top& other) const { return number == other.number && row == other.row; }
+    };
+
+    Top top() const { return {inserted - pane.getMessages().size() + pane.view().topLine(), pane.view().topLineRow()}; }
+
+    std::size_t totalRows() const
     {
-        int rows = 0;
-        for (const MultipartText& line : pane.getMessages()) {
-            if (!line.isEmpty())
-                FUZZ_CHECK(line.getText().front().getPosition().y == 100.f + 20.f * static_cast<float>(rows),
-                           "a line does not stand right below the rows before it");
-            rows += rowsHeld(line);
-        }
-        FUZZ_CHECK(pane.getRowCount() == rows, "row count differs from the rows the lines hold");
+        std::size_t rows = 0;
+        for (const KeptLine& line : pane.getMessages())
+            rows += line.getSize();
+        return rows;
+    }
+
+    std::size_t liveTop() const { return totalRows() > kView ? totalRows() - kView : 0; }
+
+    /// The top row counted from the oldest kept line's first row.
+    std::size_t topRow() const
+    {
+        std::size_t rows = pane.view().topLineRow();
+        for (std::size_t i = 0; i < pane.view().topLine(); ++i)
+            rows += pane.getMessages()[i].getSize();
+        return rows;
+    }
+
+    void checkView()
+    {
+        const Scrollback& view = pane.view();
         FUZZ_CHECK(model.size() == pane.getMessages().size(), "lines lost or gained");
+        FUZZ_CHECK(view.topLineRow() < (pane.getMessages().empty() ? 1 : pane.getMessages()[view.topLine()].getSize()),
+                   "the top row is not a row of the top line");
+        if (view.live()) {
+            FUZZ_CHECK(topRow() == liveTop() && view.linesBelow() == 0, "the live view is not the last 23 rows");
+            return;
+        }
+        const std::size_t mark = topRow() + kView - 1;
+        FUZZ_CHECK(mark < totalRows(), "a held view with nothing below it");
+        std::size_t below = 0;
+        std::size_t row = 0;
+        for (const KeptLine& line : pane.getMessages()) {
+            row += line.getSize();
+            below += row > mark ? 1 : 0;
+        }
+        FUZZ_CHECK(view.linesBelow() == below, "the mark does not count the lines with a row below the view");
     }
 
     Chat_RECV pane;
     MentionMatcher matcher;
     std::vector<sf::Text> roster;
+    std::uint64_t version = 0;
     std::vector<Expected> model;
+    std::uint64_t inserted = 0;
 };
 
 } // namespace
@@ -242,7 +295,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::ByteSource in(data, size);
     PaneCheck pane;
     while (!in.empty()) {
-        switch (in.byte() % 7) {
+        switch (in.byte() % 8) {
         case 0:
         case 1:
             pane.insert(in.longString(0x10000));
@@ -275,9 +328,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 5:
             pane.step();
             break;
+        case 7:
+            pane.scroll(in.byte());
+            break;
         }
     }
     pane.scanMentions();
-    pane.settle();
+    pane.draw();
     return 0;
 }

@@ -19,15 +19,15 @@
 #include "fuzz/fuzz_support.hpp"
 #include "fuzz/offscreen.hpp"
 
-#include "client/ChatScreen.hpp"
 #include "client/ClientState.hpp"
+#include "client/ConnectedFrame.hpp"
 #include "client/Dispatch.hpp"
-#include "client/Receive.hpp"
 #include "client/ServerLink.hpp"
 #include "client/widgets/Chat_Error.hpp"
 #include "client/widgets/Utf8.hpp"
 #include "protocol/frame.hpp"
 #include "tests/support/FakeTransport.hpp"
+#include "tests/support/TestSurface.hpp"
 
 #include <map>
 #include <vector>
@@ -61,14 +61,18 @@ bool uncoloured(sf::Color colour)
 
 class Client {
 public:
-    Client() { link.start(now, std::chrono::seconds(0)); }
+    Client()
+    {
+        surface.capture = false;
+        link.start(now, std::chrono::seconds(0));
+    }
 
     /// One connected frame, as the program runs it, with `text` arriving
     /// just before it; the error screen once a refusal has ended the run.
     void frame(const std::string& text)
     {
-        sf::RenderWindow& window = fuzz::window();
         if (!state.client_status) {
+            sf::RenderWindow& window = fuzz::window();
             window.clear();
             Chat_Error error(fuzz::font(), state.error_msg);
             error.draw(window);
@@ -76,23 +80,21 @@ public:
         }
         wire.inbound += encodeFrame(text);
         const bool wasAdmitted = link.admitted();
-        const bool showsUid = wasAdmitted && !screen.roster.getUIDSmap().empty();
         const std::size_t linesBefore = screen.pane.getMessages().size();
         const std::size_t rosterBefore = screen.roster.getUIDS().size();
         const bool up = link.state() == ServerLink::State::Joining || link.admitted();
         const bool lost = m_loseNext && up;
         wire.peerGone = lost;
         m_loseNext = false;
-        screen.frame(
-            window, state, caret, "fuzz", wasAdmitted,
-            [&] { intake.receive(link, screen.pane, screen.roster, state, now, std::chrono::hours(1)); }, [] {},
-            ColourStep::EveryFrame);
-        // Past the longest wait, so the next frame tries again if this one lost.
+        frames.run(now);
+        // Past the longest wait, so the next frame tries again if this one
+        // lost, and past a colour step.
         now += std::chrono::seconds(20);
         checkPacket(text, wasAdmitted, linesBefore, rosterBefore, lost);
 
+        // The bar shows what the frame took in.
         const sf::Text& label = screen.bar.getUIDLabel();
-        if (showsUid)
+        if (link.admitted() && !screen.roster.getUIDSmap().empty())
             FUZZ_CHECK(label.getString() == "[ + ] UID : fuzz", "the status bar does not show the UID");
         else
             FUZZ_CHECK(label.getString() == "[ ! ] NOT CONNECTED" && label.getFillColor() == sf::Color::Red,
@@ -177,11 +179,11 @@ private:
     }
 
     ClientState state;
-    ChatScreen screen{fuzz::font()};
-    Cursor caret{95, 640};
     test::WireScript wire;
     ServerLink link{"fuzz", "chat.example", 5000, std::make_unique<test::FakeTransport>(wire)};
-    Intake intake;
+    test::TestSurface surface{fuzz::window()};
+    ConnectedFrame frames{fuzz::font(), state, link, surface, "fuzz", {std::chrono::hours(1), {}}};
+    ChatScreen& screen = frames.screen();
     ServerLink::Clock::time_point now = ServerLink::Clock::time_point{} + std::chrono::hours(1);
     std::map<std::string, sf::Color> colours;
     bool m_mapWasFull = false;

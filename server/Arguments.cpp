@@ -22,9 +22,9 @@ std::optional<unsigned long> parseCount(std::string_view text)
     return value <= kMaxCount ? std::optional<unsigned long>(value) : std::nullopt;
 }
 
-// Applies one option to `rules`; false when `name` is no option or `value`
-// is out of its range.
-bool applyOption(std::string_view name, unsigned long value, RoomRules& rules)
+// Applies one count option to `rules`; false when `name` is no such option
+// or `value` is out of its range.
+bool applyCount(std::string_view name, unsigned long value, RoomRules& rules)
 {
     if (name == "--flood-rate")
         rules.floodRate = static_cast<unsigned>(value);
@@ -35,6 +35,55 @@ bool applyOption(std::string_view name, unsigned long value, RoomRules& rules)
     else
         return false;
     return true;
+}
+
+// The setting a path option fills; null when `name` is no path option.
+std::string* pathOption(std::string_view name, TlsSettings& tls)
+{
+    if (name == "--tls-cert")
+        return &tls.certificate;
+    if (name == "--tls-key")
+        return &tls.key;
+    if (name == "--tls-dir")
+        return &tls.directory;
+    return nullptr;
+}
+
+// Applies the option at argv[i] and its value, if it takes one; the index of
+// the next option, or nothing when the option or its value is not valid.
+std::optional<int> applyOption(int i, int argc, const char* const* argv, ServerArguments& arguments)
+{
+    const std::string_view name = argv[i];
+    if (name == "--tls-required") {
+        arguments.tls.required = true;
+        return i + 1;
+    }
+    if (i + 1 >= argc)
+        return std::nullopt;
+    const std::string_view value = argv[i + 1];
+    if (std::string* path = pathOption(name, arguments.tls)) {
+        // A forgotten path must not swallow the next option.
+        if (value.empty() || value.front() == '-')
+            return std::nullopt;
+        *path = value;
+        return i + 2;
+    }
+    const std::optional<unsigned long> count = parseCount(value);
+    if (!count || !applyCount(name, *count, arguments.rules))
+        return std::nullopt;
+    return i + 2;
+}
+
+// Why the TLS options do not make one key source; empty when they do.
+std::string tlsMismatch(const TlsSettings& tls)
+{
+    if (tls.certificate.empty() != tls.key.empty())
+        return "--tls-cert and --tls-key go together";
+    if (!tls.directory.empty() && !tls.certificate.empty())
+        return "--tls-dir or --tls-cert with --tls-key, not both";
+    if (tls.required && !tls.enabled())
+        return "--tls-required needs --tls-dir or --tls-cert with --tls-key";
+    return {};
 }
 
 } // namespace
@@ -59,14 +108,18 @@ std::optional<ServerArguments> parseArguments(int argc, const char* const* argv,
         return std::nullopt;
     }
     arguments.port = *port;
-    for (int i = 2; i < argc; i += 2) {
-        const std::optional<unsigned long> value = i + 1 < argc ? parseCount(argv[i + 1]) : std::nullopt;
-        if (!value || !applyOption(argv[i], *value, arguments.rules)) {
-            error = "unknown option or bad count: " + std::string(argv[i]) +
+    for (int i = 2; i < argc;) {
+        const std::optional<int> next = applyOption(i, argc, argv, arguments);
+        if (!next) {
+            error = "unknown option or bad value: " + std::string(argv[i]) +
                     (i + 1 < argc ? " " + std::string(argv[i + 1]) : "");
             return std::nullopt;
         }
+        i = *next;
     }
+    error = tlsMismatch(arguments.tls);
+    if (!error.empty())
+        return std::nullopt;
     return arguments;
 }
 

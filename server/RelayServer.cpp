@@ -23,24 +23,24 @@ constexpr std::chrono::milliseconds kNoWait{0};
 // nothing when the connection has failed.
 class SocketWriter {
 public:
-    explicit SocketWriter(sf::TcpSocket& socket) : m_socket(socket) {}
+    explicit SocketWriter(PeerSocket& socket) : m_socket(socket) {}
 
     std::optional<std::size_t> operator()(const char* data, std::size_t size) const
     {
         std::size_t sent = 0;
-        const sf::Socket::Status status = m_socket.send(data, size, sent);
+        const sf::Socket::Status status = m_socket.sendBytes(data, size, sent);
         if (status == sf::Socket::Disconnected || status == sf::Socket::Error)
             return std::nullopt;
         return sent;
     }
 
 private:
-    sf::TcpSocket& m_socket;
+    PeerSocket& m_socket;
 };
 
 } // namespace
 
-RelayServer::RelayServer(std::ostream& log, RoomRules rules) : m_room(log, rules)
+RelayServer::RelayServer(std::ostream& log, RoomRules rules) : m_log(log), m_room(log, rules)
 {
     server.setBlocking(false);
 }
@@ -49,6 +49,12 @@ bool RelayServer::listen(unsigned short port)
 {
     m_listening = server.listenOnEveryAddress(port) == sf::Socket::Done && sock_selector.add(server.handle());
     return m_listening;
+}
+
+void RelayServer::offerTls(std::unique_ptr<TlsServerContext> context, bool required)
+{
+    m_tls = std::move(context);
+    m_tlsRequired = required;
 }
 
 void RelayServer::run()
@@ -62,7 +68,7 @@ void RelayServer::pass()
     // Newcomers are taken first, so none waits in the backlog behind a busy
     // room; taking one costs no wait, as its join is read only once it is
     // there. Joins, relays and writes then all happen in the same pass.
-    const bool ready = busyWait() || sock_selector.wait(nextWait());
+    const bool ready = gatherWhenBusy() || sock_selector.wait(nextWait());
     m_now = Clock::now();
     if (ready && m_listening && sock_selector.isReady(server.handle()))
         acceptNewcomers();
@@ -71,7 +77,7 @@ void RelayServer::pass()
     flushClients();
 }
 
-bool RelayServer::busyWait()
+bool RelayServer::gatherWhenBusy()
 {
     // Something already waits as the last pass ends: the room is busy. A
     // moment's wait lets more lines in, so each member is sent them in fewer,
@@ -93,7 +99,17 @@ std::optional<std::chrono::milliseconds> RelayServer::nextWait() const
     // is due.
     const TimePoint now = Clock::now();
     TimePoint due = m_pending.empty() ? TimePoint::max() : m_pending.front().deadline;
+    // Bytes held inside TLS are read without the poller's word.
+    for (const Newcomer& newcomer : m_pending) {
+        if (newcomer.socket->hasBufferedInput())
+            return kNoWait;
+        if (newcomer.socket->waitsToWrite())
+            due = std::min(due, now + kFlushRetry);
+    }
     for (const auto& client : m_room.members()) {
+        const PeerSocket* const socket = socketOf(*client);
+        if (socket && socket->hasBufferedInput() && client->inbox().buffered() < kMaxBufferedInput)
+            return kNoWait;
         due = std::min(due, client->readyAt());
         if (client->queued() > 0)
             due = std::min(due, now + kFlushRetry);
@@ -118,6 +134,8 @@ void RelayServer::acceptNewcomers()
             continue;
         socket->setBlocking(false);
         socket->watchForVanishing();
+        if (m_tls)
+            socket->offerTls(*m_tls);
         auto session = std::make_unique<Session>(std::move(address));
         m_pending.push_back({std::move(socket), std::move(session), m_now + kJoinTimeout});
     }
@@ -144,10 +162,13 @@ void RelayServer::servePending()
 
 bool RelayServer::settleJoin(Newcomer& newcomer)
 {
+    PeerSocket& socket = *newcomer.socket;
     FrameReader& inbox = newcomer.session->inbox();
-    PeerState state = PeerState::Open;
-    if (sock_selector.isReady(newcomer.socket->handle()) && inbox.buffered() < kMaxBufferedInput)
-        state = receiveChunk(*newcomer.socket, inbox);
+    PeerState state = openStep(socket);
+    if (refusedAsPlain(newcomer))
+        return true;
+    if (state == PeerState::Open && socket.opened() && readable(socket) && inbox.buffered() < kMaxBufferedInput)
+        state = receiveChunk(socket, inbox);
     if (inbox.next(m_body) == FrameReader::Result::Frame) {
         judgeJoin(newcomer);
         return true;
@@ -156,6 +177,26 @@ bool RelayServer::settleJoin(Newcomer& newcomer)
         return false;
     sock_selector.remove(newcomer.socket->handle());
     m_room.joinFailed(newcomer.session->address(), m_now);
+    return true;
+}
+
+RelayServer::PeerState RelayServer::openStep(PeerSocket& socket) const
+{
+    // The first byte and the handshake come before the join, within its time.
+    if (socket.opened() || !(sock_selector.isReady(socket.handle()) || socket.waitsToWrite()))
+        return PeerState::Open;
+    const sf::Socket::Status status = socket.open();
+    return status == sf::Socket::Done || status == sf::Socket::NotReady ? PeerState::Open : PeerState::Closed;
+}
+
+bool RelayServer::refusedAsPlain(const Newcomer& newcomer)
+{
+    if (!m_tlsRequired || newcomer.socket->layer() != PeerSocket::Layer::Plain)
+        return false;
+    sock_selector.remove(newcomer.socket->handle());
+    if (const std::optional<std::size_t> heldBack = m_plainRefusals.pass(m_now))
+        m_log << "[!] PLAIN JOIN REFUSED (" << newcomer.session->address() << ") : disconnected"
+              << (*heldBack > 0 ? " (x" + std::to_string(*heldBack) + ")" : std::string()) << std::endl;
     return true;
 }
 
@@ -180,10 +221,15 @@ void RelayServer::serveClients()
     for (std::size_t i = 0; i < clients.size(); ++i) {
         Session& client = *clients[i];
         PeerSocket* const socket = socketOf(client);
-        const bool readable = socket && sock_selector.isReady(socket->handle());
-        if ((readable || client.inbox().hasFrame()) && serve(client, socket, readable) == PeerState::Closed)
+        const bool canRead = socket && readable(*socket);
+        if ((canRead || client.inbox().hasFrame()) && serve(client, socket, canRead) == PeerState::Closed)
             depart(client);
     }
+}
+
+bool RelayServer::readable(const PeerSocket& socket) const
+{
+    return sock_selector.isReady(socket.handle()) || socket.hasBufferedInput();
 }
 
 RelayServer::PeerState RelayServer::serve(Session& client, PeerSocket* socket, bool readable)
@@ -200,13 +246,13 @@ RelayServer::PeerState RelayServer::serve(Session& client, PeerSocket* socket, b
     return PeerState::Open;
 }
 
-RelayServer::PeerState RelayServer::receiveChunk(sf::TcpSocket& socket, FrameReader& inbox)
+RelayServer::PeerState RelayServer::receiveChunk(PeerSocket& socket, FrameReader& inbox)
 {
     std::size_t received = 0;
-    // SFML reports a timeout as a close; only the keepalive and the user
-    // timeout end a connection with one.
+    // SFML and TLS report a timeout as they report a close; only the
+    // keepalive and the user timeout end a connection with one.
     errno = 0;
-    const sf::Socket::Status status = socket.receive(m_readBuffer.data(), m_readBuffer.size(), received);
+    const sf::Socket::Status status = socket.receiveBytes(m_readBuffer.data(), m_readBuffer.size(), received);
     if (status == sf::Socket::Done)
         inbox.append(m_readBuffer.data(), received);
     if (status == sf::Socket::Done || status == sf::Socket::NotReady)
@@ -225,7 +271,7 @@ void RelayServer::flushClients()
     m_gone.clear();
     for (const auto& client : m_room.members()) {
         // A closed connection takes nothing more. One that fails here is
-        // left to its next read, which takes what it sent before it went.
+        // left to its next read, which finds it closed.
         PeerSocket* const socket = socketOf(*client);
         if (socket &&
             client->flush(m_room.broadcastFor(*client), SocketWriter(*socket)) == Session::FlushResult::Overflowed)

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "net/TlsServerContext.hpp"
 #include "server/Clock.hpp"
 #include "server/Listener.hpp"
+#include "server/NoticeThrottle.hpp"
 #include "server/PeerSocket.hpp"
 #include "server/Poller.hpp"
 #include "server/Room.hpp"
 #include "server/RoomRules.hpp"
-
-#include <SFML/Network/TcpSocket.hpp>
 
 #include <array>
 #include <chrono>
@@ -54,6 +54,12 @@ public:
     /// Starts listening on every local address; false when that failed.
     bool listen(unsigned short port);
 
+    /// Serves TLS with `context` on the same port as the plain protocol, a
+    /// connection's first byte telling which it speaks; with `required`, a
+    /// plain connection is closed as soon as that byte shows it. Call before
+    /// `run`.
+    void offerTls(std::unique_ptr<TlsServerContext> context, bool required);
+
     /// Serves for ever.
     [[noreturn]] void run();
 
@@ -73,25 +79,35 @@ private:
     };
 
     void pass();
-    bool busyWait();
+    /// True when something waits to be read, after sleeping a moment to let
+    /// more in; false at once when nothing waits.
+    bool gatherWhenBusy();
     std::optional<std::chrono::milliseconds> nextWait() const;
     void acceptNewcomers();
     std::size_t pendingFrom(const std::string& address) const;
     void servePending();
     bool settleJoin(Newcomer& newcomer);
+    PeerState openStep(PeerSocket& socket) const;
+    bool refusedAsPlain(const Newcomer& newcomer);
     void judgeJoin(Newcomer& newcomer);
     void serveClients();
+    bool readable(const PeerSocket& socket) const;
     PeerState serve(Session& client, PeerSocket* socket, bool readable);
-    PeerState receiveChunk(sf::TcpSocket& socket, FrameReader& inbox);
+    PeerState receiveChunk(PeerSocket& socket, FrameReader& inbox);
     void hangUp(Session& client, TimePoint leaveBy);
     void flushClients();
     void depart(const Session& client);
     void dropSocket(const Session& client);
     PeerSocket* socketOf(const Session& client) const;
 
+    std::ostream& m_log;
     Listener server;
     Poller sock_selector;
     Room m_room;
+    std::unique_ptr<TlsServerContext> m_tls;
+    bool m_tlsRequired = false;
+    /// Console notices of plain connections refused, for the whole server.
+    NoticeThrottle m_plainRefusals;
     bool m_listening = false;
     /// Every member's socket, by its session; a member whose connection
     /// closed has none.

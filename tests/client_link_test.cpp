@@ -2,7 +2,7 @@
 // which refusals it believes, the lines it keeps across a rejoin, and how a
 // frame takes in what has arrived. A loopback test covers the real
 // transport's refusal to connect anywhere for a name that does not resolve.
-#include "client/Receive.hpp"
+#include "client/PacketReceiver.hpp"
 #include "client/ServerLink.hpp"
 
 #include "protocol/frame.hpp"
@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -38,7 +39,7 @@ protected:
         link.pump(t0 + offset);
         std::vector<std::string> texts;
         ServerLink::Packet packet;
-        while (link.next(packet))
+        while (link.takePacket(packet))
             texts.push_back(packet.text);
         return texts;
     }
@@ -209,24 +210,39 @@ TEST_F(LinkTest, AFrameTakesEveryPacketInOrderAndListsOnlyWhileAdmitted)
     test::RecordingPane pane;
     test::RecordingRoster roster;
     ClientState state;
-    Intake intake;
+    PacketReceiver receiver;
     link.start(t0);
-    intake.receive(link, pane, roster, state, t0 + 3s);
+    receiver.receive(link, pane, roster, state, t0 + 3s);
     wire.inbound = kRoster + encodeFrame("bob: 1") + kRoster + encodeFrame("bob: 2") +
                    encodeFrame("$%$uids$%$,alice,") + encodeEmptyFrame();
-    EXPECT_EQ(intake.receive(link, pane, roster, state, t0 + 3s, 1h), 6u);
+    EXPECT_EQ(receiver.receive(link, pane, roster, state, t0 + 3s, 1h), 6u);
     EXPECT_EQ(pane.lines, (std::vector<std::string>{"bob: 1", "bob: 2", ""}));
     EXPECT_EQ(roster.uids, std::vector<std::string>{"alice"});
 
     wire.inbound = encodeFrame("bob: 3") + encodeFrame("bob: 4");
-    EXPECT_EQ(intake.receive(link, pane, roster, state, t0 + 4s, 0s), 1u) << "the budget spent, the rest waits";
+    EXPECT_EQ(receiver.receive(link, pane, roster, state, t0 + 4s, 0s), 1u) << "the budget spent, the rest waits";
     EXPECT_TRUE(link.hasPacket());
 
     wire.peerGone = true;
-    intake.receive(link, pane, roster, state, t0 + 5s);
+    receiver.receive(link, pane, roster, state, t0 + 5s);
     EXPECT_EQ(pane.lines.back(), "bob: 4") << "what arrived before the loss is shown";
     EXPECT_TRUE(roster.uids.empty()) << "nobody is listed without a connection";
     EXPECT_EQ(link.state(), State::Lost);
+}
+
+// A server that moved is found where it is now: every attempt looks the
+// name up afresh.
+TEST(AddressLookup, EveryStartLooksTheNameUpAgain)
+{
+    std::atomic<int> lookups{0};
+    AddressLookup lookup(
+        [&](const std::string&) { return sf::IpAddress(127, 0, 0, static_cast<sf::Uint8>(++lookups)); });
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        lookup.start("chat.example");
+        for (int waited = 0; !lookup.result() && waited < 10000; ++waited)
+            std::this_thread::sleep_for(1ms);
+        EXPECT_EQ(lookup.result(), sf::IpAddress(127, 0, 0, static_cast<sf::Uint8>(attempt)));
+    }
 }
 
 // An unresolved name must not fall back to 0.0.0.0, this very host.

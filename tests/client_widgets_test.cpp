@@ -1,9 +1,8 @@
 // The client's dispatch and keyboard handling driving the real widgets.
 
-#include "client/ChatScreen.hpp"
+#include "client/ConnectedFrame.hpp"
 #include "client/Dispatch.hpp"
 #include "client/KeyboardInput.hpp"
-#include "client/Receive.hpp"
 #include "client/ServerLink.hpp"
 #include "protocol/frame.hpp"
 
@@ -15,6 +14,7 @@
 #include "tests/support/Events.hpp"
 #include "tests/support/FakeTransport.hpp"
 #include "tests/support/Graphics.hpp"
+#include "tests/support/TestSurface.hpp"
 
 #include <gtest/gtest.h>
 
@@ -68,44 +68,58 @@ TEST(ClientWithWidgets, ChatLinesReachTheMessagePane)
     EXPECT_TRUE(state.client_status);
 }
 
-// What the chat screen shows of the connection, through the real link and
-// intake: the notice until a roster arrives, the UID in its colour once
-// admitted, and the notice with an empty roster panel once the connection
-// is lost; the pane keeps its lines.
-TEST(ClientWithWidgets, ChatScreenTellsWhetherItIsConnected)
+// The program's frame through the real link and panels: what a frame took
+// in, packets and keys alike, is in the picture it displays, with every row
+// of the pane where it stands once scrolled. The bar shows the notice until
+// a roster arrives and once the connection is lost, with the roster panel
+// empty; the pane keeps its lines.
+TEST(ClientWithWidgets, AFrameShowsWhatItTookIn)
 {
     test::Canvas canvas;
-    ChatScreen screen(testFont());
+    test::TestSurface surface(canvas.window);
     ClientState state;
-    Cursor caret(95, 640);
     test::WireScript wire;
     ServerLink link("alice", "chat.example", 5000, std::make_unique<test::FakeTransport>(wire));
-    Intake intake;
-    const auto start = ServerLink::Clock::now();
-    link.start(start, std::chrono::seconds(0));
-    const auto frame = [&](const std::string& bytes) {
+    ConnectedFrame frame(testFont(), state, link, surface, "alice");
+    ChatScreen& screen = frame.screen();
+    auto now = ServerLink::Clock::now();
+    link.start(now, std::chrono::seconds(0));
+    const auto run = [&](const std::string& bytes) {
         wire.inbound += bytes;
-        screen.frame(
-            canvas.window, state, caret, "alice", link.admitted(),
-            [&] { intake.receive(link, screen.pane, screen.roster, state, start); }, [] {});
+        now += std::chrono::seconds(1);
+        EXPECT_TRUE(frame.run(now));
         return screen.bar.getUIDLabel();
     };
     const auto showsNotice = [](const sf::Text& label) {
         return label.getString() == "[ ! ] NOT CONNECTED" && label.getFillColor() == sf::Color::Red;
     };
+    EXPECT_TRUE(showsNotice(run("")));
 
-    EXPECT_TRUE(showsNotice(frame(encodeFrame("$%$uids$%$,alice,bob,")))) << "before the first roster";
-    const sf::Text& label = frame(encodeFrame("bob: hi"));
+    std::string lines = encodeFrame("$%$uids$%$,alice,gone,bob,") + encodeFrame("gone: leaves the top row");
+    for (int i = 0; i < 22; ++i)
+        lines += encodeFrame("bob: line " + std::to_string(i));
+    const sf::Text& label = run(lines);
     EXPECT_EQ(label.getString(), "[ + ] UID : alice");
     EXPECT_EQ(label.getFillColor(), screen.roster.getUIDSmap().at("alice"));
 
+    surface.events.push_back(test::textEvent('h'));
+    run(encodeFrame("bob: a") + encodeFrame("bob: b") + encodeFrame("bob: c"));
+    EXPECT_EQ(state.gui_msg.getString(), "h") << "the key is drawn by the frame that took it";
+    const sf::Color gone = screen.roster.getUIDSmap().at("gone");
+    EXPECT_FALSE(test::anyPixel(surface.shown, {220.f, 80.f, 775.f, 500.f}, gone)) << "the line that left";
+    for (int row = 0; row < 23; ++row)
+        EXPECT_FALSE(test::allPixels(surface.shown, {250.f, 100.f + 20.f * row, 400.f, 20.f}, sf::Color::Black))
+            << "row " << row;
+
+    surface.focused = false;
+    run(encodeFrame("bob: @alice, look") + encodeFrame("bob: @alice?"));
+    EXPECT_EQ(surface.attention, 1) << "a mention asks for attention while the window has no focus";
     wire.peerGone = true;
-    frame("");
-    EXPECT_TRUE(showsNotice(frame("")));
+    run("");
+    EXPECT_TRUE(showsNotice(run("")));
     EXPECT_TRUE(screen.roster.getUIDS().empty());
-    ASSERT_EQ(screen.pane.getMessages().size(), 1u);
-    EXPECT_EQ(screen.pane.getMessages()[0].getUID(), "bob");
-    EXPECT_TRUE(test::allPixels(canvas.snapshot(), {30.f, 105.f, 170.f, 460.f}, sf::Color::Black))
+    EXPECT_EQ(screen.pane.getMessages().back().getUID(), "bob");
+    EXPECT_TRUE(test::allPixels(surface.shown, {30.f, 105.f, 170.f, 460.f}, sf::Color::Black))
         << "the roster panel is drawn empty";
 }
 

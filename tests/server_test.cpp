@@ -1,5 +1,6 @@
 // The real server process, driven over loopback by raw wire-format peers.
 #include "protocol/tokens.hpp"
+#include "server/Arguments.hpp"
 #include "server/Poller.hpp"
 #include "tests/support/HostilePeers.hpp"
 #include "tests/support/TestPeer.hpp"
@@ -14,6 +15,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -458,4 +460,97 @@ TEST(Poller, ReportsAHandleItCannotWatch)
     EXPECT_FALSE(poller.add(file));
     EXPECT_FALSE(poller.add(-1));
     ::close(file);
+}
+
+namespace {
+
+/// A room serving TLS beside the plain protocol, with a key of its own made
+/// in a fresh directory.
+struct TlsServer : Server {
+    TlsServer() { options = {"--tls-dir", keys + "/tls"}; }
+    ~TlsServer() override { std::filesystem::remove_all(keys); }
+
+    /// Connects, speaks TLS and joins, like `joined`.
+    std::unique_ptr<TestPeer> joinedOverTls(const std::string& uid)
+    {
+        auto peer = std::make_unique<TestPeer>();
+        EXPECT_TRUE(peer->connect(port) && peer->startTls());
+        peer->join(uid);
+        EXPECT_TRUE(process->waitFor("[*] " + uid + " : JOIN"));
+        EXPECT_TRUE(peer->next());
+        return peer;
+    }
+
+    std::string keys = [] {
+        char pattern[] = "/tmp/parlana-keys-XXXXXX";
+        return std::string(::mkdtemp(pattern));
+    }();
+};
+
+struct TlsRequiredServer : TlsServer {
+    TlsRequiredServer() { options.push_back("--tls-required"); }
+};
+
+} // namespace
+
+TEST_F(TlsServer, ATlsMemberAndAPlainMemberShareTheRoomAndABadHandshakeHoldsNobodyUp)
+{
+    const std::optional<std::string> announced = process->line();
+    auto secure = joinedOverTls("secure");
+    EXPECT_EQ(announced, "[*] TLS :: " + secure->serverFingerprint());
+    auto plain = joined("plain");
+    ASSERT_TRUE(secure->sendText("secure: sealed"));
+    EXPECT_EQ(plain->nextChat(), "secure: sealed");
+    EXPECT_EQ(secure->nextChat(), "secure: sealed");
+    // A handshake that stalls waits for its time; one of garbage fails at once.
+    TestPeer stalled, garbage;
+    ASSERT_TRUE(stalled.connect(port) && stalled.sendRaw("\x16\x03\x01"));
+    ASSERT_TRUE(garbage.connect(port) && garbage.sendRaw("\x16\x03\x01" + std::string(300, 'x')));
+    EXPECT_TRUE(garbage.closedWithin(Millis(3000)));
+    EXPECT_TRUE(process->waitFor("[!] JOIN ATTEMPT : FAILED"));
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_TRUE(plain->sendText("plain: " + std::to_string(i)));
+        EXPECT_EQ(secure->nextChat(Millis(1000)), "plain: " + std::to_string(i));
+    }
+    EXPECT_FALSE(stalled.closedWithin(Millis(0)));
+    EXPECT_TRUE(stalled.closedWithin(Millis(6000)));
+}
+
+TEST_F(TlsRequiredServer, APlainJoinIsClosedWithOneThrottledLineAndATlsOneIsAdmitted)
+{
+    for (int i = 0; i < 2; ++i) {
+        TestPeer plain;
+        ASSERT_TRUE(plain.connect(port));
+        plain.join("plain");
+        EXPECT_TRUE(plain.closedWithin(Millis(3000)));
+    }
+    EXPECT_TRUE(process->waitFor("[!] PLAIN JOIN REFUSED (127.0.0.1) : disconnected"));
+    TestPeer secure;
+    ASSERT_TRUE(secure.connect(port) && secure.startTls());
+    secure.join("secure");
+    EXPECT_EQ(process->line(), "[*] secure : JOIN"); // the second refusal printed nothing
+    EXPECT_EQ(secure.next(), "$%$uids$%$,secure,");
+}
+
+TEST(ServerArguments, TlsOptionsMakeOneKeySource)
+{
+    const auto parse = [](std::vector<const char*> words) {
+        words.insert(words.begin(), {"server", "5000"});
+        std::string error;
+        return parseArguments(static_cast<int>(words.size()), words.data(), error);
+    };
+    const auto both = parse({"--tls-cert", "c.pem", "--flood-rate", "0", "--tls-key", "k.pem", "--tls-required"});
+    ASSERT_TRUE(both);
+    EXPECT_EQ(both->tls.certificate + " " + both->tls.key, "c.pem k.pem");
+    EXPECT_TRUE(both->tls.required);
+    EXPECT_EQ(both->rules.floodRate, 0u);
+    EXPECT_EQ(parse({"--tls-dir", "keys"})->tls.directory, "keys");
+    for (const auto& bad :
+         std::vector<std::vector<const char*>>{{"--tls-cert", "c.pem"},
+                                               {"--tls-key", "k.pem"},
+                                               {"--tls-dir", "d", "--tls-cert", "c", "--tls-key", "k"},
+                                               {"--tls-required"},
+                                               {"--tls-dir", "--tls-required"},
+                                               {"--tls-dir"}})
+        EXPECT_FALSE(parse(bad)) << bad[0];
 }

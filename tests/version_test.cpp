@@ -1,3 +1,4 @@
+#include "client/Help.hpp"
 #include "protocol/Version.hpp"
 
 #include <gtest/gtest.h>
@@ -80,4 +81,12 @@ TEST(InfoRequest, OrdinaryArgumentsAreLeftToTheProgram)
         EXPECT_FALSE(answer.status.has_value());
         EXPECT_EQ(answer.out, "");
     }
+}
+
+TEST(ClientHelp, SaysWhatALineAndAUidMayHold)
+{
+    const std::string help(clientHelp);
+    EXPECT_EQ(help.find("ASCII, at most 112"), std::string::npos) << "a line takes any character";
+    EXPECT_NE(help.find("printable ASCII"), std::string::npos) << help;
+    EXPECT_NE(help.find("not starting with"), std::string::npos) << help;
 }

@@ -1,3 +1,4 @@
+#include "client/widgets/KeptLine.hpp"
 #include "client/widgets/MultipartText.hpp"
 #include "client/widgets/Utf8.hpp"
 #include "tests/support/Canvas.hpp"
@@ -28,16 +29,6 @@ MultipartText makeLine(const std::string& text)
 {
     return MultipartText(text, testFont(), sf::Color::White);
 }
-
-std::vector<sf::Color> fills(const MultipartText& line)
-{
-    std::vector<sf::Color> out;
-    for (const sf::Text& piece : line.getText()) {
-        out.push_back(piece.getFillColor());
-    }
-    return out;
-}
-
 } // namespace
 
 TEST(ChatLine, SplitsAtTheFirstColon)
@@ -123,71 +114,25 @@ TEST(ChatLine, PlacesMessageAfterColonAndContinuationBelow)
     EXPECT_EQ(texts[2].getPosition(), sf::Vector2f(afterColon, 120.f));
     EXPECT_EQ(line.getUIDxy(), sf::Vector2f(250.f, 100.f));
     EXPECT_EQ(line.getXY(), sf::Vector2f(afterColon, 120.f));
-
-    line.moveUP();
-    EXPECT_EQ(line.getXY(), sf::Vector2f(afterColon, 100.f));
 }
 
 TEST(ChatLine, CyclesReferenceColoursInOrderOfAddition)
 {
-    MultipartText line = makeLine("bob: " + std::string(75, 'm'));
-    line.setMSGcolor();
-    EXPECT_EQ(fills(line)[1], sf::Color::White) << "no reference colour, no change";
+    KeptLine line("bob: " + std::string(75, 'm'));
+    EXPECT_EQ(line.getMSGcolor(1), sf::Color::White) << "no reference colour, no change";
 
-    line.setReferenceColor(sf::Color::Red);
-    line.setReferenceColor(sf::Color::Blue);
-    line.setReferenceColor(sf::Color::Red);
+    line.setReferenceColor(sf::Color::Red, 1);
+    line.setReferenceColor(sf::Color::Blue, 1);
+    line.setReferenceColor(sf::Color::Red, 2);
     EXPECT_EQ(line.getReferenceColors(), (std::vector<sf::Color>{sf::Color::Red, sf::Color::Blue}));
+    EXPECT_EQ(line.getMSGcolor(1), sf::Color::White) << "until the next step";
 
-    std::vector<sf::Color> shown;
-    const auto step = [&] {
-        line.setMSGcolor();
-        const std::vector<sf::Color> now = fills(line);
-        EXPECT_EQ(now[0], sf::Color::White) << "the sender piece is never cycled";
-        EXPECT_EQ(now[1], now[2]) << "both message rows show the same colour";
-        shown.push_back(now[1]);
-    };
-    step();
-    step();
-    line.setReferenceColor(sf::Color::Green);
-    step();
-    step();
-    step();
-    step();
+    std::vector<sf::Color> shown{line.getMSGcolor(2), line.getMSGcolor(3)};
+    line.setReferenceColor(sf::Color::Green, 3);
+    for (std::uint64_t step = 4; step <= 7; ++step)
+        shown.push_back(line.getMSGcolor(step));
     EXPECT_EQ(shown, (std::vector<sf::Color>{sf::Color::Red, sf::Color::Blue, sf::Color::Green, sf::Color::Red,
                                              sf::Color::Blue, sf::Color::Green}));
-}
-
-TEST(ChatLine, PopHeadRemovesOneRowAtATime)
-{
-    MultipartText wrapped = makeLine("bob: " + std::string(75, 'm'));
-    wrapped.setReferenceColor(sf::Color::Red);
-    wrapped.setReferenceColor(sf::Color::Blue);
-    wrapped.setMSGcolor();
-    wrapped.pop_head();
-    EXPECT_FALSE(wrapped.isEmpty());
-    EXPECT_FALSE(wrapped.hasUIDpiece());
-    EXPECT_EQ(pieces(wrapped), (std::vector<std::string>{" mmmmmm"}));
-    EXPECT_EQ(wrapped.getSize(), 2) << "size keeps the rows the line was built with";
-
-    // The continuation is now the first piece: neither the cycle nor the
-    // sender colour touches it.
-    wrapped.setMSGcolor();
-    wrapped.setUIDcolor(sf::Color::Green);
-    EXPECT_EQ(fills(wrapped), (std::vector<sf::Color>{sf::Color::Red}));
-
-    wrapped.pop_head();
-    EXPECT_TRUE(wrapped.isEmpty());
-
-    MultipartText single = makeLine("alice: hi");
-    single.pop_head();
-    EXPECT_TRUE(single.isEmpty());
-    EXPECT_EQ(single.getUID(), "");
-    EXPECT_EQ(single.getUIDxy(), sf::Vector2f());
-    EXPECT_EQ(single.getXY(), sf::Vector2f());
-    single.setUIDcolor(sf::Color::Red);
-    single.setMSGcolor();
-    single.moveUP();
 }
 
 } // namespace parlana

@@ -24,6 +24,9 @@ Chat_BOX::Chat_BOX(sf::Font& font, std::size_t limit)
     styleFrameLabel(lengthLabel, font, 25.f, static_cast<float>(y + height / 2 - 50));
 
     shapePanelFrame(frame, x, y, width, height, sf::Color::Transparent);
+
+    styleText(m_notice, font, sf::Color::Yellow);
+    m_notice.setPosition(95.f, static_cast<float>(y + 13));
 }
 
 sf::Vector2<float> Chat_BOX::getEnterLabelXY() const
@@ -42,11 +45,17 @@ bool Chat_BOX::isFull(std::string line) const
     return line.size() >= m_limit;
 }
 
-void Chat_BOX::draw(sf::RenderWindow& window)
+void Chat_BOX::setNotice(const sf::String& text)
+{
+    m_notice.setString(text);
+}
+
+void Chat_BOX::draw(sf::RenderTarget& window)
 {
     window.draw(frame, sf::RenderStates::Default);
     window.draw(enterLabel, sf::RenderStates::Default);
     window.draw(lengthLabel, sf::RenderStates::Default);
+    window.draw(m_notice, sf::RenderStates::Default);
 }
 
 const sf::Text& Chat_BOX::getLengthLabel() const

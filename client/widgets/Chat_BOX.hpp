@@ -23,8 +23,11 @@ public:
     void get_msg_length(std::string line);
     /// True when `line` holds `limit` bytes or more.
     bool isFull(std::string line) const;
-    /// Draws the frame, the prompt and the counter.
-    void draw(sf::RenderWindow& window);
+    /// Shows `text` on a row of its own above the typed line ("" for none):
+    /// a question to answer or the progress of a paste.
+    void setNotice(const sf::String& text);
+    /// Draws the frame, the prompt, the counter and the notice.
+    void draw(sf::RenderTarget& window);
 
     /// The counter label.
     const sf::Text& getLengthLabel() const;
@@ -36,6 +39,7 @@ private:
     sf::RectangleShape frame;
     sf::Text enterLabel;
     sf::Text lengthLabel;
+    sf::Text m_notice;
     std::int32_t msgLength;
     std::int32_t width;
     std::int32_t height;

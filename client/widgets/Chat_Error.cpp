@@ -13,7 +13,7 @@ Chat_Error::Chat_Error(sf::Font& font, std::string message) : font(font), messag
     text.setFillColor(sf::Color::White);
 }
 
-void Chat_Error::draw(sf::RenderWindow& window)
+void Chat_Error::draw(sf::RenderTarget& window)
 {
     window.draw(text, sf::RenderStates::Default);
 }

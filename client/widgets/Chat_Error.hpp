@@ -17,7 +17,7 @@ public:
     Chat_Error& operator=(const Chat_Error&) = delete;
 
     /// Draws the text; clearing and displaying are the caller's.
-    void draw(sf::RenderWindow& window);
+    void draw(sf::RenderTarget& window);
 
     /// The drawn text.
     const sf::Text& getText() const;

@@ -3,16 +3,15 @@
 #include "client/widgets/Style.hpp"
 #include "client/widgets/Utf8.hpp"
 
+#include <cmath>
 #include <utility>
 
 namespace parlana {
 
 namespace {
 
-// Rows the pane holds before it drops the oldest lines at once: more than a
-// line per frame ever leaves over, so lines arriving at a reading pace are
-// always scrolled in row by row.
-constexpr int kMaxRowsHeld = 2 * kRowsPerPanel;
+// The mark's bar covers the pane's bottom row from border to border.
+const sf::Color kMarkFill(60, 60, 60);
 
 // Texts compared as the pane compares them (code point by code point), as a
 // byte string that can key a hash map.
@@ -21,33 +20,40 @@ std::string textKey(const sf::String& text)
     return std::string(reinterpret_cast<const char*>(text.getData()), text.getSize() * sizeof(sf::Uint32));
 }
 
+std::size_t saturatingLess(std::size_t from, std::size_t less)
+{
+    return from > less ? from - less : 0;
+}
+
 } // namespace
 
-Chat_RECV::Chat_RECV(sf::Font& font) : font(font), width(775), height(500), x(220), y(80), rowCount(0)
+Chat_RECV::Chat_RECV(sf::Font& font, std::size_t capacity)
+    : font(font), width(775), height(500), x(220), y(80), m_view(capacity, kRowsPerPanel)
 {
     shapePanelFrame(panel, x, y, width, height);
+    const sf::FloatRect mark = markArea();
+    m_markBar.setPosition(mark.left, mark.top);
+    m_markBar.setSize({mark.width, mark.height});
+    m_markBar.setFillColor(kMarkFill);
+    styleText(m_mark, this->font, sf::Color::White);
+    m_mark.setPosition(static_cast<float>(x + 30), mark.top + 1.f);
 }
 
 void Chat_RECV::insert_msg(std::string line)
 {
-    MultipartText text(std::move(line), font, sf::Color::White);
-    if (messages.empty()) {
-        text.setPosition(x + 30, y + 20);
-    } else {
-        const MultipartText& newest = messages.back();
-        text.setPosition(static_cast<int>(newest.getUIDxy().x),
-                         static_cast<int>(newest.getXY().y + static_cast<float>(kRowHeight)));
+    messages.emplace_back(line);
+    const std::size_t dropped = m_view.append(messages.back().getSize());
+    for (std::size_t i = 0; i < dropped; ++i) {
+        messages.pop_front();
     }
-    rowCount = static_cast<std::int16_t>(rowCount + text.getSize());
-    messages.push_back(std::move(text));
-    if (rowCount > kMaxRowsHeld) {
-        dropUnseen();
-    }
+    m_firstNumber += dropped;
+    m_uncolouredFrom = saturatingLess(m_uncolouredFrom, dropped);
+    m_unscannedFrom = saturatingLess(m_unscannedFrom, dropped);
 }
 
-void Chat_RECV::assignMSGcolors(const std::vector<sf::Text>& roster)
+void Chat_RECV::assignMSGcolors(const std::vector<sf::Text>& roster, std::uint64_t version)
 {
-    adoptRoster(roster);
+    adoptRoster(roster, version);
     if (m_colouredVersion != m_rosterVersion) {
         m_uncolouredFrom = 0;
         m_colouredVersion = m_rosterVersion;
@@ -58,19 +64,22 @@ void Chat_RECV::assignMSGcolors(const std::vector<sf::Text>& roster)
     m_uncolouredFrom = messages.size();
 }
 
-void Chat_RECV::setMSGcolor()
+bool Chat_RECV::setMSGcolor()
 {
-    for (MultipartText& line : messages) {
-        line.setMSGcolor();
-    }
+    // Every line's colour follows from the count of steps, so a step costs
+    // nothing however many lines are kept.
+    ++m_colourSteps;
+    bool recoloured = false;
+    forEachShown([&](std::size_t i, int) { recoloured = recoloured || !messages[i].getReferenceColors().empty(); });
+    return recoloured;
 }
 
-void Chat_RECV::assignUIDreference(const std::vector<sf::Text>& roster)
+void Chat_RECV::assignUIDreference(const std::vector<sf::Text>& roster, std::uint64_t version)
 {
     // Reference colours only accumulate, so scanning a line again against the
     // same roster adds nothing: only lines not yet scanned against the current
     // roster are visited.
-    adoptRoster(roster);
+    adoptRoster(roster, version);
     if (m_scannedVersion != m_rosterVersion) {
         m_unscannedFrom = 0;
         m_scannedVersion = m_rosterVersion;
@@ -81,52 +90,95 @@ void Chat_RECV::assignUIDreference(const std::vector<sf::Text>& roster)
     m_unscannedFrom = messages.size();
 }
 
-void Chat_RECV::draw(sf::RenderWindow& window, const std::map<std::string, sf::Color>& colours)
+void Chat_RECV::draw(sf::RenderTarget& window)
 {
     window.draw(panel, sf::RenderStates::Default);
-    // Scrolling happens here, one row per index visited, so a burst of lines
-    // scrolls in over several frames rather than jumping.
-    std::size_t i = 0;
-    while (i < messages.size()) {
-        if (i == 0 || rowCount <= kRowsPerPanel) {
-            // The oldest line is always drawn where it stood when the frame
-            // began; the others once the rows fit.
-            messages[i].draw(window, colours);
-            ++i;
-        } else if (messages.front().isEmpty()) {
-            // A line whose rows have all scrolled out goes only now. The index
-            // stays: it names the line that followed, still to be visited.
-            eraseFront();
+    const float top = static_cast<float>(y + kRowHeight);
+    const float bottom = top + static_cast<float>(kRowHeight * static_cast<int>(m_view.shownRows() - 1));
+    // Only the lines in view have drawables; a line keeps its drawable for
+    // as long as it stays in view.
+    std::map<std::uint64_t, MultipartText> shown;
+    forEachShown([&](std::size_t i, int row) {
+        const KeptLine& line = messages[i];
+        auto node = m_shown.extract(m_firstNumber + i);
+        if (node.empty()) {
+            shown.emplace(m_firstNumber + i, MultipartText(line.getPieceStrings(), font, sf::Color::White));
         } else {
-            // Over-full: the oldest line gives up its top row and every line
-            // moves up one. The line at this index is not drawn this frame.
-            messages.front().pop_head();
-            --rowCount;
-            for (MultipartText& line : messages) {
-                line.moveUP();
-            }
-            ++i;
+            shown.insert(std::move(node));
         }
+        MultipartText& text = shown.at(m_firstNumber + i);
+        text.setUIDcolor(line.getUIDcolor());
+        text.setMessageColor(line.getMSGcolor(m_colourSteps));
+        text.setPosition(x + 30, static_cast<int>(top) + kRowHeight * row);
+        text.draw(window, top, bottom);
+    });
+    m_shown = std::move(shown);
+    if (!m_view.live()) {
+        m_mark.setString(markText());
+        window.draw(m_markBar, sf::RenderStates::Default);
+        window.draw(m_mark, sf::RenderStates::Default);
     }
 }
 
-const std::vector<MultipartText>& Chat_RECV::getMessages() const
+bool Chat_RECV::wheel(float notches, int atX, int atY)
+{
+    if (!panel.getGlobalBounds().contains(static_cast<float>(atX), static_cast<float>(atY))) {
+        return false;
+    }
+    // Fine-grained wheels send fractions of a notch: they add up.
+    m_wheelRows += notches * static_cast<float>(kWheelRows);
+    const float rows = std::trunc(m_wheelRows);
+    m_wheelRows -= rows;
+    if (rows > 0) {
+        m_view.scrollUp(static_cast<std::size_t>(rows));
+    } else if (rows < 0) {
+        m_view.scrollDown(static_cast<std::size_t>(-rows));
+    }
+    return true;
+}
+
+bool Chat_RECV::click(int atX, int atY)
+{
+    if (m_view.live() || !markArea().contains(static_cast<float>(atX), static_cast<float>(atY))) {
+        return false;
+    }
+    m_view.toNewest();
+    return true;
+}
+
+sf::String Chat_RECV::markText() const
+{
+    if (m_view.live()) {
+        return {};
+    }
+    return decodeUtf8("\u25BC " + std::to_string(m_view.linesBelow()) + " new");
+}
+
+const std::deque<KeptLine>& Chat_RECV::getMessages() const
 {
     return messages;
 }
 
-std::int16_t Chat_RECV::getRowCount() const
+template <class Visit>
+void Chat_RECV::forEachShown(Visit&& visit) const
 {
-    return rowCount;
+    const int rows = static_cast<int>(m_view.shownRows());
+    int row = -static_cast<int>(m_view.topLineRow());
+    for (std::size_t i = m_view.topLine(); i < messages.size() && row < rows; ++i) {
+        visit(i, row);
+        row += static_cast<int>(m_view.rowsOf(i));
+    }
 }
 
-void Chat_RECV::adoptRoster(const std::vector<sf::Text>& roster)
+sf::FloatRect Chat_RECV::markArea() const
 {
-    bool same = roster.size() == m_roster.size();
-    for (std::size_t i = 0; same && i < roster.size(); ++i) {
-        same = roster[i].getFillColor() == m_roster[i].colour && roster[i].getString() == m_roster[i].name;
-    }
-    if (same) {
+    const float top = static_cast<float>(y + kRowHeight * kRowsPerPanel);
+    return {static_cast<float>(x + 1), top - 2.f, static_cast<float>(width - 2), static_cast<float>(kRowHeight + 2)};
+}
+
+void Chat_RECV::adoptRoster(const std::vector<sf::Text>& roster, std::uint64_t version)
+{
+    if (version == m_rosterVersion) {
         return;
     }
     m_roster.clear();
@@ -134,14 +186,11 @@ void Chat_RECV::adoptRoster(const std::vector<sf::Text>& roster)
     for (const sf::Text& entry : roster) {
         m_roster.push_back(RosterUID{entry.getString(), entry.getFillColor()});
     }
-    ++m_rosterVersion;
+    m_rosterVersion = version;
 }
 
-void Chat_RECV::colourSender(MultipartText& line)
+void Chat_RECV::colourSender(KeptLine& line)
 {
-    if (!line.hasUIDpiece()) {
-        return;
-    }
     if (m_senderColoursVersion != m_rosterVersion) {
         // Later entries overwrite earlier ones: the last entry naming a
         // sender decides its colour.
@@ -151,64 +200,32 @@ void Chat_RECV::colourSender(MultipartText& line)
         }
         m_senderColoursVersion = m_rosterVersion;
     }
-    const auto found = m_senderColours.find(textKey(line.getSender()));
+    const auto found = m_senderColours.find(textKey(decodeUtf8(line.getUID())));
     if (found != m_senderColours.end()) {
         line.setUIDcolor(found->second);
     }
 }
 
-void Chat_RECV::scanLine(MultipartText& line)
+void Chat_RECV::scanLine(KeptLine& line)
 {
+    if (!line.mayMention()) {
+        return;
+    }
+    if (m_matcherVersion != m_rosterVersion) {
+        // Pieces are compared as the bytes that came in, and a roster text
+        // was decoded from UTF-8: it goes back to those bytes.
+        std::vector<std::string> uids;
+        uids.reserve(m_roster.size());
+        for (const RosterUID& uid : m_roster) {
+            uids.push_back(encodeUtf8(uid.name));
+        }
+        m_matcher.setRoster(std::move(uids));
+        m_matcherVersion = m_rosterVersion;
+    }
     for (const std::string& piece : line.getPieceStrings()) {
-        if (piece.find('@') == std::string::npos) {
-            continue;
-        }
-        if (m_matcherVersion != m_rosterVersion) {
-            // Pieces are compared as the bytes that came in, and a roster
-            // text was decoded from UTF-8: it goes back to those bytes.
-            std::vector<std::string> uids;
-            uids.reserve(m_roster.size());
-            for (const RosterUID& uid : m_roster) {
-                uids.push_back(encodeUtf8(uid.name));
-            }
-            m_matcher.setRoster(std::move(uids));
-            m_matcherVersion = m_rosterVersion;
-        }
         for (const std::size_t i : m_matcher.mentioned(piece)) {
-            line.setReferenceColor(m_roster[i].colour);
+            line.setReferenceColor(m_roster[i].colour, m_colourSteps);
         }
-    }
-}
-
-void Chat_RECV::dropUnseen()
-{
-    // At a reading pace the draw scrolls lines in row by row. A burst of
-    // hundreds would take as many steps, each moving every line, and its
-    // oldest lines would leave the view before anyone could read them: they
-    // go now, all at once, and the rest move up together.
-    int dropped = 0;
-    while (rowCount > kRowsPerPanel && messages.size() > 1) {
-        MultipartText& oldest = messages.front();
-        while (!oldest.isEmpty()) {
-            oldest.pop_head();
-            --rowCount;
-            ++dropped;
-        }
-        eraseFront();
-    }
-    for (MultipartText& line : messages) {
-        line.moveUP(dropped);
-    }
-}
-
-void Chat_RECV::eraseFront()
-{
-    messages.erase(messages.begin());
-    if (m_unscannedFrom > 0) {
-        --m_unscannedFrom;
-    }
-    if (m_uncolouredFrom > 0) {
-        --m_uncolouredFrom;
     }
 }
 

@@ -50,6 +50,7 @@ void Chat_UID::getUIDS(std::string uid)
     }
     uidTexts.push_back(std::move(entry));
     m_uidKeys.push_back(std::move(uid));
+    ++m_version;
     getUIDpages();
     assignUIDScolors();
 }
@@ -70,6 +71,7 @@ void Chat_UID::refresh()
     m_uidKeys.clear();
     m_coloured = 0;
     ++m_rosterNumber;
+    ++m_version;
 }
 
 void Chat_UID::getUIDpages()
@@ -161,7 +163,7 @@ void Chat_UID::updateUIDcounter()
                          std::to_string(pages) + " ]");
 }
 
-void Chat_UID::draw(sf::RenderWindow& window)
+void Chat_UID::draw(sf::RenderTarget& window)
 {
     window.draw(frame, sf::RenderStates::Default);
     window.draw(uidCounter, sf::RenderStates::Default);

@@ -35,6 +35,8 @@ public:
     void getUIDS(std::string uid);
     /// The roster entries, in roster order.
     std::vector<sf::Text>& getUIDS();
+    /// The UIDs of the entries exactly as received, in roster order.
+    const std::vector<std::string>& getUIDkeys() const { return m_uidKeys; }
     /// The UID-to-colour map. A key is removed only to make room once
     /// `kMaxRememberedUids` UIDs or `kMaxRememberedBytes` bytes are held, and
     /// only if that UID is absent from the latest two rosters.
@@ -53,7 +55,7 @@ public:
     /// Recomputes the pages and rewrites the header.
     void updateUIDcounter();
     /// Draws the frame, the header and the current page.
-    void draw(sf::RenderWindow& window);
+    void draw(sf::RenderTarget& window);
 
     /// The header text.
     const sf::Text& getCounter() const;
@@ -61,6 +63,9 @@ public:
     std::uint32_t getCurrentPage() const;
     /// Index of the first entry of the page last drawn.
     std::int32_t getPageStart() const;
+    /// Changes whenever the entries do (their UIDs, order or colours), so
+    /// that the panels reading them redo their work only then.
+    std::uint64_t version() const { return m_version; }
 
     /// Brightness of a colour as the panel weighs it; only colours above 100
     /// are given out.
@@ -105,6 +110,7 @@ private:
     std::size_t m_coloured = 0;
     // Counts refresh() calls: the number of the roster being listed.
     std::uint64_t m_rosterNumber = 0;
+    std::uint64_t m_version = 0;
     // Remembered UIDs, least recently listed first, and their listings keyed
     // by the address of the map's own key, so no UID is stored twice.
     std::list<Remembered> m_byListing;

@@ -36,7 +36,7 @@ void Cursor::resetPosition()
     shape.setPosition(static_cast<float>(x), static_cast<float>(y));
 }
 
-void Cursor::draw(sf::RenderWindow& window)
+void Cursor::draw(sf::RenderTarget& window)
 {
     if (visibleAt(blinkClock.getElapsedTime())) {
         window.draw(shape, sf::RenderStates::Default);

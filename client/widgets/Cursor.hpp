@@ -19,7 +19,7 @@ public:
     /// Puts the caret back at the start of the typed line.
     void resetPosition();
     /// Draws the caret during the visible half of its blink cycle.
-    void draw(sf::RenderWindow& window);
+    void draw(sf::RenderTarget& window);
 
     /// Where the bar stands now.
     sf::Vector2f getPosition() const;

@@ -20,68 +20,56 @@ sf::Text makePiece(const std::string& bytes, sf::Font& font, sf::Color colour)
 }
 } // namespace
 
-MultipartText::MultipartText(std::string line, sf::Font& font, sf::Color uidColor)
-    : size(1), colorIndex(0), hasUID(true)
+std::vector<std::string> splitChatLine(const std::string& line)
 {
     const std::size_t colon = line.find(':');
-    std::string head;
+    std::vector<std::string> pieces;
     std::string message;
     if (colon == std::string::npos) {
-        message = std::move(line);
+        pieces.emplace_back();
+        message = line;
     } else {
-        head = line.substr(0, colon + 1);
+        pieces.push_back(line.substr(0, colon + 1));
         message = line.substr(colon + 1);
     }
-    // The pieces keep their bytes, which the pane's scans read: a roster UID
-    // is compared with them as bytes.
-    m_pieceStrings.push_back(std::move(head));
     const std::size_t rowEnd = characterEnd(message, kWrapAfter);
     if (rowEnd < message.size()) {
-        m_pieceStrings.push_back(message.substr(0, rowEnd));
-        m_pieceStrings.push_back(" " + message.substr(rowEnd));
-        size = 2;
+        pieces.push_back(message.substr(0, rowEnd));
+        pieces.push_back(" " + message.substr(rowEnd));
     } else {
-        m_pieceStrings.push_back(std::move(message));
+        pieces.push_back(std::move(message));
     }
+    return pieces;
+}
+
+MultipartText::MultipartText(const std::string& line, sf::Font& font, sf::Color uidColor)
+    : MultipartText(splitChatLine(line), font, uidColor)
+{}
+
+MultipartText::MultipartText(std::vector<std::string> pieces, sf::Font& font, sf::Color uidColor)
+    : m_pieceStrings(std::move(pieces))
+{
+    // The pieces keep their bytes, which the pane's scans read: a roster UID
+    // is compared with them as bytes.
     for (const std::string& bytes : m_pieceStrings) {
         texts.push_back(makePiece(bytes, font, texts.empty() ? uidColor : sf::Color::White));
     }
-    m_sender = decodeUtf8(getUID());
 }
 
 void MultipartText::setUIDcolor(sf::Color color)
 {
-    if (hasUID) {
-        texts.front().setFillColor(color);
-    }
+    texts.front().setFillColor(color);
 }
 
-void MultipartText::setReferenceColor(sf::Color color)
+void MultipartText::setMessageColor(sf::Color color)
 {
-    if (std::find(referenceColors.begin(), referenceColors.end(), color) == referenceColors.end()) {
-        referenceColors.push_back(color);
-    }
-}
-
-void MultipartText::setMSGcolor()
-{
-    if (referenceColors.empty()) {
-        return;
-    }
-    if (colorIndex >= referenceColors.size()) {
-        colorIndex = 0;
-    }
     for (std::size_t i = 1; i < texts.size(); ++i) {
-        texts[i].setFillColor(referenceColors[colorIndex]);
+        texts[i].setFillColor(color);
     }
-    ++colorIndex;
 }
 
 void MultipartText::setPosition(int x, int y)
 {
-    if (texts.empty()) {
-        return;
-    }
     const float left = static_cast<float>(x);
     const float top = static_cast<float>(y);
     texts[0].setPosition(left, top);
@@ -96,19 +84,16 @@ void MultipartText::setPosition(int x, int y)
 
 sf::Vector2<float> MultipartText::getUIDxy() const
 {
-    return texts.empty() ? sf::Vector2<float>() : texts.front().getPosition();
+    return texts.front().getPosition();
 }
 
 sf::Vector2<float> MultipartText::getXY() const
 {
-    return texts.empty() ? sf::Vector2<float>() : texts.back().getPosition();
+    return texts.back().getPosition();
 }
 
 std::string MultipartText::getUID() const
 {
-    if (texts.empty()) {
-        return "";
-    }
     std::string first = m_pieceStrings.front();
     if (!first.empty()) {
         first.pop_back();
@@ -118,30 +103,7 @@ std::string MultipartText::getUID() const
 
 std::int16_t MultipartText::getSize() const
 {
-    return size;
-}
-
-void MultipartText::pop_head()
-{
-    if (texts.size() >= 2) {
-        popFront(2);
-        hasUID = false;
-    } else if (texts.size() == 1) {
-        popFront(1);
-        hasUID = false;
-    }
-}
-
-bool MultipartText::isEmpty() const
-{
-    return texts.empty();
-}
-
-void MultipartText::moveUP(int rows)
-{
-    for (sf::Text& piece : texts) {
-        piece.move(0.f, -static_cast<float>(rows * kRowHeight));
-    }
+    return texts.size() > 2 ? 2 : 1;
 }
 
 const std::vector<sf::Text>& MultipartText::getText() const
@@ -149,38 +111,19 @@ const std::vector<sf::Text>& MultipartText::getText() const
     return texts;
 }
 
-void MultipartText::draw(sf::RenderWindow& window, const std::map<std::string, sf::Color>&)
+void MultipartText::draw(sf::RenderTarget& window, float top, float bottom) const
 {
     for (const sf::Text& piece : texts) {
-        window.draw(piece, sf::RenderStates::Default);
+        const float y = piece.getPosition().y;
+        if (y >= top && y <= bottom) {
+            window.draw(piece, sf::RenderStates::Default);
+        }
     }
-}
-
-const std::vector<sf::Color>& MultipartText::getReferenceColors() const
-{
-    return referenceColors;
-}
-
-bool MultipartText::hasUIDpiece() const
-{
-    return hasUID;
-}
-
-const sf::String& MultipartText::getSender() const
-{
-    return m_sender;
 }
 
 const std::vector<std::string>& MultipartText::getPieceStrings() const
 {
     return m_pieceStrings;
-}
-
-void MultipartText::popFront(std::size_t count)
-{
-    const auto n = static_cast<std::ptrdiff_t>(count);
-    texts.erase(texts.begin(), texts.begin() + n);
-    m_pieceStrings.erase(m_pieceStrings.begin(), m_pieceStrings.begin() + n);
 }
 
 } // namespace parlana

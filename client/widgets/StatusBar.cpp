@@ -74,7 +74,7 @@ void StatusBar::setInfo(const std::string& uid, const std::map<std::string, sf::
     styleLabel(uidLabel, font, colour, 800.f, static_cast<float>(y + 15));
 }
 
-void StatusBar::draw(sf::RenderWindow& window)
+void StatusBar::draw(sf::RenderTarget& window)
 {
     window.draw(frame, sf::RenderStates::Default);
     window.draw(serverLabel, sf::RenderStates::Default);

@@ -33,7 +33,7 @@ public:
     /// Rebuilds the server and UID labels and restyles the clock label.
     void setInfo(const std::string& uid, const std::map<std::string, sf::Color>& colours);
     /// Draws the frame, then the server, clock and UID labels.
-    void draw(sf::RenderWindow& window);
+    void draw(sf::RenderTarget& window);
 
     /// The clock text for a given local time: the asctime layout with Italian
     /// abbreviations, newline included.

@@ -1,5 +1,7 @@
 #include "tests/support/TestPeer.hpp"
 
+#include "net/TlsClientContext.hpp"
+
 #include <arpa/inet.h>
 #include <csignal>
 #include <fcntl.h>
@@ -75,7 +77,32 @@ bool TestPeer::connect(unsigned short port, int receiveBuffer, const char* host)
     ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     m_eof = false;
     m_reader = parlana::FrameReader();
+    m_port = port;
     return true;
+}
+
+bool TestPeer::startTls(Millis timeout)
+{
+    static const std::unique_ptr<parlana::TlsClientContext> context = [] {
+        std::string error;
+        return parlana::TlsClientContext::create(error);
+    }();
+    ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) | O_NONBLOCK);
+    m_tls = context ? parlana::TlsStream::connect(*context, m_fd, "127.0.0.1", m_port) : nullptr;
+    const auto deadline = Clock::now() + timeout;
+    for (parlana::TlsStatus status; m_tls && (status = m_tls->handshake()) != parlana::TlsStatus::Done;) {
+        if (!await(status, Millis(remainingMs(deadline))))
+            return false;
+    }
+    return m_tls != nullptr;
+}
+
+bool TestPeer::await(parlana::TlsStatus status, Millis timeout) const
+{
+    if (status != parlana::TlsStatus::WantRead && status != parlana::TlsStatus::WantWrite)
+        return false;
+    pollfd waiter{m_fd, static_cast<short>(status == parlana::TlsStatus::WantRead ? POLLIN : POLLOUT), 0};
+    return ::poll(&waiter, 1, static_cast<int>(timeout.count())) > 0;
 }
 
 void TestPeer::join(const std::string& uid)
@@ -85,6 +112,8 @@ void TestPeer::join(const std::string& uid)
 
 bool TestPeer::sendRaw(const std::string& bytes)
 {
+    if (m_tls)
+        return sendTls(bytes);
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::send(m_fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
@@ -97,10 +126,34 @@ bool TestPeer::sendRaw(const std::string& bytes)
     return true;
 }
 
+bool TestPeer::sendTls(const std::string& bytes)
+{
+    for (std::size_t done = 0; done < bytes.size();) {
+        const parlana::TlsStream::Transfer sent = m_tls->write(bytes.data() + done, bytes.size() - done);
+        done += sent.bytes;
+        if (sent.status != parlana::TlsStatus::Done && !await(sent.status, Millis(5000)))
+            return false;
+    }
+    return true;
+}
+
+bool TestPeer::fillTls(Millis timeout)
+{
+    char buffer[65536];
+    if (!m_tls->hasBufferedInput() && !await(parlana::TlsStatus::WantRead, timeout))
+        return false;
+    const parlana::TlsStream::Transfer got = m_tls->read(buffer, sizeof buffer);
+    m_eof = got.status == parlana::TlsStatus::Closed || got.status == parlana::TlsStatus::Failed;
+    m_reader.append(buffer, got.bytes);
+    return !m_eof;
+}
+
 bool TestPeer::fill(Millis timeout)
 {
     if (m_fd < 0 || m_eof)
         return false;
+    if (m_tls)
+        return fillTls(timeout);
     pollfd waiter{m_fd, POLLIN, 0};
     if (::poll(&waiter, 1, static_cast<int>(timeout.count())) <= 0)
         return false;
@@ -164,6 +217,7 @@ void TestPeer::shutdownWrite()
 
 void TestPeer::close()
 {
+    m_tls.reset();
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;

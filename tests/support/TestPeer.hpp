@@ -1,8 +1,10 @@
 #pragma once
 
+#include "net/TlsStream.hpp"
 #include "protocol/frame.hpp"
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,6 +28,11 @@ public:
     /// Connects to 127.0.0.1:port (or host:port), with a small kernel receive buffer when
     /// `receiveBuffer` is non-zero; false when refused.
     bool connect(unsigned short port, int receiveBuffer = 0, const char* host = "127.0.0.1");
+    /// Speaks TLS from here on, once its handshake is done; false when it
+    /// failed or took longer than `timeout`.
+    bool startTls(Millis timeout = Millis(5000));
+    /// The fingerprint of the server's key, once TLS is on.
+    std::string serverFingerprint() const { return m_tls ? m_tls->peerFingerprint() : std::string(); }
     /// Sends the real client's join sequence: the UID packet, then an empty packet.
     void join(const std::string& uid);
     /// Sends raw bytes; false when the connection refused them.
@@ -50,8 +57,14 @@ public:
 
 private:
     bool fill(Millis timeout);
+    bool fillTls(Millis timeout);
+    bool sendTls(const std::string& bytes);
+    /// Waits for what the stream waits on; false when it failed or time ran out.
+    bool await(parlana::TlsStatus status, Millis timeout) const;
 
     int m_fd = -1;
+    unsigned short m_port = 0;
+    std::unique_ptr<parlana::TlsStream> m_tls;
     bool m_eof = false;
     parlana::FrameReader m_reader;
     std::string m_roster;

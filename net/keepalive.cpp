@@ -1,4 +1,4 @@
-#include "protocol/keepalive.hpp"
+#include "net/keepalive.hpp"
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>

@@ -16,7 +16,7 @@ inline constexpr std::chrono::milliseconds kIntakeBudget{4};
 
 /// Takes in, once a frame, what the server has sent, and keeps the roster
 /// panel listing only while the client is admitted.
-class Intake {
+class PacketReceiver {
 public:
     /// Pumps `link`, then hands every whole packet that has arrived, in
     /// arrival order, to the panels until `budget` is spent; returns how many
@@ -31,7 +31,7 @@ public:
         const ServerLink::Clock::time_point deadline = ServerLink::Clock::now() + budget;
         std::size_t handled = 0;
         ServerLink::Packet packet;
-        while (state.client_status && link.next(packet)) {
+        while (state.client_status && link.takePacket(packet)) {
             ++handled;
             if (packet.kind == PacketKind::Roster) {
                 if (packet.text == m_listed)
