@@ -15,6 +15,8 @@
 # namespace and the pair are removed at the end.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=bench/peer_namespace.sh
+source "$root/bench/peer_namespace.sh"
 server=${1:-$root/build/server/server}
 seconds=${2:-10}
 shift $(($# < 2 ? $# : 2))
@@ -80,29 +82,16 @@ go = float(open(go_file).read())
 print(sum(1 for t in stamps if t < go + seconds), len(stamps))
 EOF
 
-ip netns add "$ns"
-ip link add "${ns}a" type veth peer name "${ns}b" netns "$ns"
-ip addr add "$host/30" dev "${ns}a"
-ip link set "${ns}a" up
-ip -n "$ns" addr add "$peer/30" dev "${ns}b"
-ip -n "$ns" link set "${ns}b" up
-
-wait_line() { # LOG LINE: waits (at most 10 s) for LINE in LOG
-  for _ in $(seq 100); do
-    grep -qxF "$2" "$1" && return 0
-    sleep 0.1
-  done
-  return 1
-}
+peer_namespace "$ns" "$host" "$peer"
 
 port=$((20000 + RANDOM % 20000))
 "$server" "$port" "$@" >"$work/console.log" &
 pids+=($!)
-wait_line "$work/console.log" "[*] UP :: PORT :: $port"
+wait_line "$work/console.log" "[*] UP :: PORT :: $port" 10
 python3 "$work/listen.py" "$port" "$work/go" "$seconds" $((seconds + settle + 3)) >"$work/listened" &
 listener=$!
-pids+=($listener)
-wait_line "$work/console.log" "[*] alice : JOIN"
+pids+=("$listener")
+wait_line "$work/console.log" "[*] alice : JOIN" 10
 sleep 1
 before=$(wc -l <"$work/console.log")
 python3 -c 'import time; print(time.monotonic())' >"$work/go"

@@ -12,6 +12,8 @@
 # namespace and the pair are removed at the end.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=bench/peer_namespace.sh
+source "$root/bench/peer_namespace.sh"
 runs=${1:-1}
 server=$root/build/server/server
 ns=parlanab$$
@@ -43,20 +45,7 @@ if len(sys.argv) > 5:
 time.sleep(600)
 EOF
 
-ip netns add "$ns"
-ip link add "${ns}a" type veth peer name "${ns}b" netns "$ns"
-ip addr add "$host/30" dev "${ns}a"
-ip link set "${ns}a" up
-ip -n "$ns" addr add "$peer/30" dev "${ns}b"
-ip -n "$ns" link set "${ns}b" up
-
-wait_line() { # LOG LINE: waits (at most 120 s) for LINE in LOG
-  for _ in $(seq 1200); do
-    grep -qxF "$2" "$1" && return 0
-    sleep 0.1
-  done
-  return 1
-}
+peer_namespace "$ns" "$host" "$peer"
 
 echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg)"
 for ((run = 1; run <= runs; run++)); do
