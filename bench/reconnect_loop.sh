@@ -21,17 +21,7 @@ server=${1:-$root/build/server/server}
 seconds=${2:-10}
 shift $(($# < 2 ? $# : 2))
 settle=6
-ns=parlanar$$
-host=10.205.$(($$ % 64 * 4)).1
-peer=10.205.$(($$ % 64 * 4)).2
-work=$(mktemp -d -t parlana-reconnect.XXXXXX)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  ip netns delete "$ns" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+peer_workspace parlanar 205
 
 # The script: connect, join, 19 lines, close, for as long as it is given.
 cat >"$work/loop.py" <<'EOF'
@@ -82,7 +72,7 @@ go = float(open(go_file).read())
 print(sum(1 for t in stamps if t < go + seconds), len(stamps))
 EOF
 
-peer_namespace "$ns" "$host" "$peer"
+peer_namespace
 
 port=$((20000 + RANDOM % 20000))
 "$server" "$port" "$@" >"$work/console.log" &

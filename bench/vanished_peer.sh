@@ -16,17 +16,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/bench/peer_namespace.sh"
 runs=${1:-1}
 server=$root/build/server/server
-ns=parlanab$$
-host=10.204.$(($$ % 64 * 4)).1
-peer=10.204.$(($$ % 64 * 4)).2
-work=$(mktemp -d -t parlana-vanish.XXXXXX)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  ip netns delete "$ns" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+peer_workspace parlanab 204
 
 # A member: joins as UID, then holds the connection; with TRIGGER and LINE,
 # sends LINE once the file TRIGGER exists.
@@ -45,7 +35,7 @@ if len(sys.argv) > 5:
 time.sleep(600)
 EOF
 
-peer_namespace "$ns" "$host" "$peer"
+peer_namespace
 
 echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg)"
 for ((run = 1; run <= runs; run++)); do
