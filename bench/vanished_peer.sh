@@ -12,19 +12,11 @@
 # namespace and the pair are removed at the end.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=bench/peer_namespace.sh
+source "$root/bench/peer_namespace.sh"
 runs=${1:-1}
 server=$root/build/server/server
-ns=parlanab$$
-host=10.204.$(($$ % 64 * 4)).1
-peer=10.204.$(($$ % 64 * 4)).2
-work=$(mktemp -d -t parlana-vanish.XXXXXX)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  ip netns delete "$ns" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+peer_workspace parlanab 204
 
 # A member: joins as UID, then holds the connection; with TRIGGER and LINE,
 # sends LINE once the file TRIGGER exists.
@@ -43,20 +35,7 @@ if len(sys.argv) > 5:
 time.sleep(600)
 EOF
 
-ip netns add "$ns"
-ip link add "${ns}a" type veth peer name "${ns}b" netns "$ns"
-ip addr add "$host/30" dev "${ns}a"
-ip link set "${ns}a" up
-ip -n "$ns" addr add "$peer/30" dev "${ns}b"
-ip -n "$ns" link set "${ns}b" up
-
-wait_line() { # LOG LINE: waits (at most 120 s) for LINE in LOG
-  for _ in $(seq 1200); do
-    grep -qxF "$2" "$1" && return 0
-    sleep 0.1
-  done
-  return 1
-}
+peer_namespace
 
 echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg)"
 for ((run = 1; run <= runs; run++)); do

@@ -1,18 +1,19 @@
 // The relay core driven by a script of joins (UIDs from the input, or drawn
 // from a small set so that the room fills up and UIDs collide), failed joins,
 // packets from members (any body, lines in the sender's own name, lines in
-// another member's name), departures and flush steps in which each member
+// another member's name), closes, departures and flush steps in which each member
 // takes some bytes, none, or fails, and time passing. After every step it is
 // checked against a model of the room:
 // - the roster lists the admitted UIDs in admission order, each with its
 //   comma, and never more than 46;
-// - only valid, unused UIDs are admitted while there is room, and every
-//   refusal is exactly one packet, the limit refusal first;
+// - only valid, unused UIDs are admitted while there is room and joins are
+//   left (50, then 1 in 6 s); every refusal is one packet, the limit first;
 // - a packet is relayed (roster, then the line unless it is empty) exactly
 //   when its string is empty or a line in the sender's own name of at most
 //   112 typable bytes; nothing else reaches anyone;
 // - a member's packets are taken in order, 16 a pass, as far as its budget
-//   (rate and burst from the first byte) allows;
+//   (rate and burst from the first byte; at a join, the emptiest left) allows,
+//   and a closed member's until its time is up, the rest then dropped;
 // - every member is handed, in order and without a byte lost or repeated,
 //   the bytes owed to it since its admission, whatever it takes at a time;
 //   what it has not taken stays queued, and past 1 MiB it is given up;
@@ -33,6 +34,7 @@
 #include <deque>
 #include <optional>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 using namespace parlana;
@@ -40,6 +42,7 @@ using namespace parlana;
 namespace {
 
 using std::chrono::nanoseconds;
+using namespace std::chrono_literals;
 
 struct Member {
     Session* session;
@@ -51,6 +54,7 @@ struct Member {
     std::deque<std::string> waiting; ///< strings it sent that the room has not taken
     std::optional<TimePoint> noticed;
     std::size_t heldBack;
+    std::optional<TimePoint> leaveBy; ///< set once its connection closed
 };
 
 class Model {
@@ -58,7 +62,23 @@ public:
     RoomRules rules;
     TimePoint now{};
     std::vector<Member> members;
+    std::optional<Member> left;  ///< the member that left the emptiest budget
+    nanoseconds joinTime = 300s; ///< saved up to 300 s, 6 s a join
+    TimePoint joinTimeAt{};
+    NoticeThrottle joinNotices;
     std::string log;
+
+    bool throttled()
+    {
+        joinTime = std::min<nanoseconds>(300s, joinTime + (now - std::exchange(joinTimeAt, now)));
+        if (!rules.floodRate || joinTime >= 6s) {
+            joinTime -= rules.floodRate ? 6s : 0s;
+            return false;
+        }
+        if (const std::optional<std::size_t> n = joinNotices.pass(now))
+            line("[!] JOIN_RATE reached () : disconnected" + (*n ? " (x" + std::to_string(*n) + ")" : ""));
+        return true;
+    }
 
     std::string roster() const
     {
@@ -76,7 +96,7 @@ public:
     void broadcast(const std::string& bytes)
     {
         for (Member& member : members)
-            member.owed += bytes;
+            member.owed += member.leaveBy ? "" : bytes;
     }
 
     void line(const std::string& text) { log += text + "\n"; }
@@ -107,8 +127,9 @@ void join(Room& room, Model& model, const std::string& uid)
 {
     auto newcomer = std::make_unique<Session>();
     Session* const session = newcomer.get();
-    Room::JoinResult result = room.join(std::move(newcomer), uid);
-    const bool full = model.members.size() >= Room::MAX_UID_LIMIT;
+    Room::JoinResult result = room.join(std::move(newcomer), uid, model.now);
+    const bool throttled = model.throttled();
+    const bool full = throttled || model.members.size() >= Room::MAX_UID_LIMIT;
     if (full || !isValidUid(uid) || model.admitted(uid)) {
         FUZZ_CHECK(result.admitted == nullptr && result.refused.get() == session, "refusal not handed back");
         std::string bytes;
@@ -118,6 +139,8 @@ void join(Room& room, Model& model, const std::string& uid)
         });
         const std::string& token = full ? kLimitToken : kUidErrorToken;
         FUZZ_CHECK(bytes == encodeFrame(token), "a refused connection did not get exactly its refusal");
+        if (throttled)
+            return;
         model.line(full ? "[!] MAX_UID_LIMIT reached : disconnected" : "[!] UID NOT VALID : disconnected");
         model.line("[!] JOIN ATTEMPT : FAILED");
     } else {
@@ -125,7 +148,9 @@ void join(Room& room, Model& model, const std::string& uid)
         const nanoseconds cost =
             model.rules.floodRate ? nanoseconds(std::chrono::seconds(1)) / model.rules.floodRate : nanoseconds(0);
         const nanoseconds cap = cost * model.rules.floodBurst;
-        model.members.push_back({session, uid, {}, cost, cap, cap, model.now, {}, {}, 0});
+        const auto [saved, at] =
+            model.left ? std::pair(model.left->saved, model.left->savedAt) : std::pair(cap, model.now);
+        model.members.push_back({session, uid, {}, cost, cap, saved, at, {}, {}, 0, {}});
         model.line("[*] " + uid + " : JOIN");
     }
     model.count();
@@ -145,11 +170,14 @@ void expect(Model& model, Member& sender, const std::string& text)
     }
 }
 
+void depart(Room& room, Model& model, std::size_t index);
+
 // A pass takes what waits from `m`: at most 16 packets, as far as its budget allows.
 void serve(Room& room, Model& model, Member& m)
 {
-    FUZZ_CHECK(room.serve(*m.session, model.now, 16) == Room::Intake::Open, "a member cut off");
-    for (int n = 0; n < 16 && !m.waiting.empty(); ++n, m.waiting.pop_front()) {
+    const Room::Intake intake = room.serve(*m.session, model.now, 16);
+    const bool leaving = m.leaveBy && model.now >= *m.leaveBy;
+    for (int n = 0; (n < 16 || leaving) && !m.waiting.empty(); ++n, m.waiting.pop_front()) {
         m.saved = std::min(m.cap, m.saved + (model.now - m.savedAt));
         m.savedAt = model.now;
         if (m.saved < m.cost)
@@ -157,7 +185,13 @@ void serve(Room& room, Model& model, Member& m)
         m.saved -= m.cost;
         expect(model, m, m.waiting.front());
     }
-    FUZZ_CHECK(m.session->inbox().hasFrame() == !m.waiting.empty(), "packets taken otherwise than the budget allows");
+    const bool gone = m.leaveBy && (leaving || m.waiting.empty());
+    FUZZ_CHECK(intake == (gone ? Room::Intake::Closed : Room::Intake::Open), "a member cut off or kept");
+    FUZZ_CHECK(gone || m.session->inbox().hasFrame() == !m.waiting.empty(), "packets taken otherwise than allowed");
+    if (gone && !m.waiting.empty())
+        model.line("[!] " + m.uid + " : " + std::to_string(m.waiting.size()) + " PACKETS DROPPED AT CLOSE");
+    if (gone)
+        depart(room, model, static_cast<std::size_t>(&m - model.members.data()));
 }
 
 void relay(Room& room, Model& model, std::size_t index, const std::string& body)
@@ -176,13 +210,16 @@ void depart(Room& room, Model& model, std::size_t index)
     const auto leaver = model.members.begin() + static_cast<std::ptrdiff_t>(index);
     const Session* const session = leaver->session;
     model.line("[*] " + leaver->uid + ", : LEAVE");
+    const auto saved = [&](const Member& m) { return std::min(m.cap, m.saved + (model.now - m.savedAt)); };
+    if (model.rules.floodRate && (!model.left || saved(*leaver) < saved(*model.left)))
+        model.left = *leaver;
     model.members.erase(leaver);
     room.depart(*session);
     model.broadcast(encodeFrame(model.roster()));
     model.count();
 }
 
-// One flush step as the server runs it: every member is offered what it is
+// One flush step: every member is offered what it is
 // owed, then the broadcast starts afresh, then those that failed depart.
 // Member i takes at most allowances[i % n] bytes per write; 0xFF fails it.
 void flush(Room& room, Model& model, const std::string& allowances)
@@ -206,7 +243,9 @@ void flush(Room& room, Model& model, const std::string& allowances)
         const Session::FlushResult result = member.session->flush(room.broadcastFor(*member.session), write);
         const bool overflow = member.owed.size() > Session::kMaxQueuedBytes;
         if ((allowance == 0xFF && tried) || overflow) {
-            FUZZ_CHECK(result == Session::FlushResult::Failed, "a failed or overflowing member not given up");
+            const auto given =
+                allowance == 0xFF && tried ? Session::FlushResult::Failed : Session::FlushResult::Overflowed;
+            FUZZ_CHECK(result == given, "a failed or overflowing member not given up");
             gone.push_back(member.session);
             continue;
         }
@@ -235,7 +274,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Room room(log, model.rules);
     checkRoom(room, model, log);
     while (!in.empty()) {
-        switch (in.byte() % 9) {
+        switch (in.byte() % 10) {
         case 0: // any bytes as a UID
             join(room, model, in.shortString(14));
             break;
@@ -243,7 +282,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             join(room, model, "u" + std::to_string(in.byte() % 60));
             break;
         case 2:
-            room.joinFailed();
+            room.joinFailed("127.0.0.1", model.now); // loopback: no join limit
             model.line("[!] JOIN ATTEMPT : FAILED");
             model.count();
             break;
@@ -274,10 +313,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 7:
             flush(room, model, in.shortString(8));
             break;
-        case 8: // time passes; a pass then takes what each member's budget allows
-            model.now += std::chrono::milliseconds(50) * in.byte();
-            for (Member& member : model.members)
-                serve(room, model, member);
+        case 8: { // time passes; a pass then takes what each member's budget allows
+            const unsigned steps = in.byte();
+            model.now += std::chrono::milliseconds(50) * steps;
+            const nanoseconds joinTime = std::min<nanoseconds>(300s, model.joinTime + (model.now - model.joinTimeAt));
+            FUZZ_CHECK(room.mayAwaitJoin({}, steps % 52, model.now) ==
+                           (!model.rules.floodRate || joinTime / 6s >= steps % 52),
+                       "newcomers awaited beyond the joins left");
+            for (std::size_t i = model.members.size(); i-- > 0;)
+                serve(room, model, model.members[i]);
+            break;
+        }
+        case 9: // a member's connection closes; with the high bit its peer vanished
+            if (const unsigned byte = in.byte(); !model.members.empty()) {
+                Member& m = model.members[byte % model.members.size()];
+                const TimePoint leaveBy = model.now + (byte & 0x80 ? 0s : Room::kCloseDrain);
+                m.leaveBy = std::min(m.leaveBy.value_or(leaveBy), leaveBy);
+                room.closed(*m.session, leaveBy);
+                m.owed.clear();
+                serve(room, model, m);
+            }
             break;
         }
         checkRoom(room, model, log);

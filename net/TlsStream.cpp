@@ -69,7 +69,7 @@ TlsStatus TlsStream::handshake()
         return TlsStatus::Failed;
     ERR_clear_error();
     const int result = SSL_do_handshake(m_connection.get());
-    return result == 1 ? TlsStatus::Done : statusOf(result);
+    return result == 1 ? TlsStatus::Done : statusOf(result, m_failed);
 }
 
 TlsStream::Transfer TlsStream::read(char* data, std::size_t size)
@@ -83,7 +83,7 @@ TlsStream::Transfer TlsStream::read(char* data, std::size_t size)
         std::size_t got = 0;
         const int result = SSL_read_ex(m_connection.get(), data + total, size - total, &got);
         if (result != 1) {
-            const TlsStatus status = statusOf(result);
+            const TlsStatus status = statusOf(result, m_failed);
             m_drained = status == TlsStatus::WantRead;
             if (total == 0)
                 return {status, 0};
@@ -100,19 +100,19 @@ TlsStream::Transfer TlsStream::write(const char* data, std::size_t size)
     // A record at a time, until all is taken or the socket is full; a
     // record the socket refused is the start of what the next write offers.
     std::size_t total = 0;
-    while (!m_failed && total < size) {
+    while (!writeBroken() && total < size) {
         ERR_clear_error();
         std::size_t sent = 0;
         const int result = SSL_write_ex(m_connection.get(), data + total, size - total, &sent);
         if (result != 1) {
-            const TlsStatus status = statusOf(result);
+            const TlsStatus status = statusOf(result, m_writeFailed);
             if (total == 0)
                 return {status, 0};
             break;
         }
         total += sent;
     }
-    return {m_failed && total == 0 ? TlsStatus::Failed : TlsStatus::Done, total};
+    return {writeBroken() && total == 0 ? TlsStatus::Failed : TlsStatus::Done, total};
 }
 
 bool TlsStream::hasBufferedInput() const
@@ -144,7 +144,7 @@ bool TlsStream::peerVouchedFor() const
 void TlsStream::close()
 {
     // The library forbids a close_notify after a fatal error.
-    if (!m_failed && established()) {
+    if (!writeBroken() && established()) {
         ERR_clear_error();
         SSL_shutdown(m_connection.get());
         ERR_clear_error();
@@ -152,7 +152,12 @@ void TlsStream::close()
     m_failed = true;
 }
 
-TlsStatus TlsStream::statusOf(int result)
+bool TlsStream::writeBroken() const
+{
+    return m_failed || m_writeFailed;
+}
+
+TlsStatus TlsStream::statusOf(int result, bool& broken)
 {
     switch (SSL_get_error(m_connection.get(), result)) {
     case SSL_ERROR_WANT_READ:
@@ -162,7 +167,7 @@ TlsStatus TlsStream::statusOf(int result)
     case SSL_ERROR_ZERO_RETURN:
         return TlsStatus::Closed;
     default:
-        m_failed = true;
+        broken = true;
         ERR_clear_error();
         return TlsStatus::Failed;
     }

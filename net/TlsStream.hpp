@@ -80,8 +80,10 @@ public:
 private:
     TlsStream(NativeConnection connection, std::string peer);
 
-    /// How the library's result `result` of the step just taken ends it.
-    TlsStatus statusOf(int result);
+    /// How the library's result `result` of the step just taken ends it;
+    /// sets `broken` when it ends the stream (or its writing) for good.
+    TlsStatus statusOf(int result, bool& broken);
+    bool writeBroken() const;
 
     NativeConnection m_connection;
     /// "host:port" of a client end, by which its context keeps its session.
@@ -90,6 +92,9 @@ private:
     /// holds is part of a record still on its way.
     bool m_drained = false;
     bool m_failed = false;
+    /// A write failed (the peer reset or closed): nothing more can be sent,
+    /// but records that came before it are still read, as from a socket.
+    bool m_writeFailed = false;
 };
 
 } // namespace parlana

@@ -17,10 +17,15 @@ event on standard output.
   PORT                  a base-10 number; values above 65535 keep their low
                         16 bits
   --flood-rate N        packets a second each member's budget refills with
-                        (default 10; 0 turns flood control off)
+                        (default 10; 0 turns flood control and the join
+                        throttle off)
   --flood-burst N       packets a member may send at once (default 20, at
                         least 1); beyond its budget a member's packets wait,
-                        and one with more than 64 KiB waiting is disconnected
+                        and one with more than 64 KiB waiting is disconnected.
+                        A member's budget stays with its address until whole
+                        again; a member that closes is still served what it
+                        sent, for up to 5 s. An address other than loopback
+                        may join 50 times at once, then 10 a minute
   --max-per-address N   members admitted from one address at once (default
                         0: no cap)
   --tls-cert FILE       serve TLS too, on the same port, with this PEM

@@ -19,6 +19,9 @@ public:
     /// when this one is to be printed, nothing when it is held back.
     std::optional<std::size_t> pass(TimePoint now);
 
+    /// True while some notices held back wait to be counted in the next one.
+    bool holdingBack() const { return m_heldBack > 0; }
+
 private:
     std::optional<TimePoint> m_lastPrinted;
     std::size_t m_heldBack = 0;

@@ -1,6 +1,7 @@
 #include "server/RelayServer.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <optional>
 #include <thread>
 
@@ -15,10 +16,6 @@ constexpr std::size_t kMaxBufferedInput = 2 * kMaxFrameBytes;
 // With flood control on, a member is gone before its input reaches the bound
 // above, so it is read for as long as it sends and its flooding is seen.
 static_assert(Session::kMaxWaitingInput < kMaxBufferedInput);
-
-// Every frame takes at least its header, so a closed connection's buffered
-// input never holds more packets than this: all of them are relayed.
-constexpr std::size_t kMaxFramesBuffered = kMaxBufferedInput / kFrameHeaderBytes;
 
 constexpr std::chrono::milliseconds kNoWait{0};
 
@@ -110,7 +107,8 @@ std::optional<std::chrono::milliseconds> RelayServer::nextWait() const
             due = std::min(due, now + kFlushRetry);
     }
     for (const auto& client : m_room.members()) {
-        if (socketOf(*client).hasBufferedInput() && client->inbox().buffered() < kMaxBufferedInput)
+        const PeerSocket* const socket = socketOf(*client);
+        if (socket && socket->hasBufferedInput() && client->inbox().buffered() < kMaxBufferedInput)
             return kNoWait;
         due = std::min(due, client->readyAt());
         if (client->queued() > 0)
@@ -130,15 +128,24 @@ void RelayServer::acceptNewcomers()
         if (server.accept(*socket) != sf::Socket::Done)
             return;
         // Closed here, unlogged: it never became anybody.
-        if (m_pending.size() >= kMaxPendingJoins || !sock_selector.add(socket->handle()))
+        std::string address = socket->getRemoteAddress().toString();
+        if (m_pending.size() >= kMaxPendingJoins || !m_room.mayAwaitJoin(address, pendingFrom(address), m_now) ||
+            !sock_selector.add(socket->handle()))
             continue;
         socket->setBlocking(false);
         socket->watchForVanishing();
         if (m_tls)
             socket->offerTls(*m_tls);
-        auto session = std::make_unique<Session>(socket->getRemoteAddress().toString());
+        auto session = std::make_unique<Session>(std::move(address));
         m_pending.push_back({std::move(socket), std::move(session), m_now + kJoinTimeout});
     }
+}
+
+std::size_t RelayServer::pendingFrom(const std::string& address) const
+{
+    return static_cast<std::size_t>(std::count_if(m_pending.begin(), m_pending.end(), [&](const Newcomer& newcomer) {
+        return newcomer.session->address() == address;
+    }));
 }
 
 void RelayServer::servePending()
@@ -169,7 +176,7 @@ bool RelayServer::settleJoin(Newcomer& newcomer)
     if (state == PeerState::Open && !inbox.rejected() && m_now < newcomer.deadline)
         return false;
     sock_selector.remove(newcomer.socket->handle());
-    m_room.joinFailed();
+    m_room.joinFailed(newcomer.session->address(), m_now);
     return true;
 }
 
@@ -195,7 +202,7 @@ bool RelayServer::refusedAsPlain(const Newcomer& newcomer)
 
 void RelayServer::judgeJoin(Newcomer& newcomer)
 {
-    Room::JoinResult result = m_room.join(std::move(newcomer.session), extractString(m_body));
+    Room::JoinResult result = m_room.join(std::move(newcomer.session), extractString(m_body), m_now);
     if (result.admitted) {
         m_sockets.emplace(result.admitted, std::move(newcomer.socket));
         return;
@@ -213,8 +220,8 @@ void RelayServer::serveClients()
     const auto& clients = m_room.members();
     for (std::size_t i = 0; i < clients.size(); ++i) {
         Session& client = *clients[i];
-        PeerSocket& socket = socketOf(client);
-        const bool canRead = readable(socket);
+        PeerSocket* const socket = socketOf(client);
+        const bool canRead = socket && readable(*socket);
         if ((canRead || client.inbox().hasFrame()) && serve(client, socket, canRead) == PeerState::Closed)
             depart(client);
     }
@@ -225,34 +232,49 @@ bool RelayServer::readable(const PeerSocket& socket) const
     return sock_selector.isReady(socket.handle()) || socket.hasBufferedInput();
 }
 
-RelayServer::PeerState RelayServer::serve(Session& client, PeerSocket& socket, bool readable)
+RelayServer::PeerState RelayServer::serve(Session& client, PeerSocket* socket, bool readable)
 {
-    PeerState state = PeerState::Open;
-    if (readable && client.inbox().buffered() < kMaxBufferedInput)
-        state = receiveChunk(socket, client.inbox());
-    // Packets that arrived before a close are still relayed, as many as the
-    // member's budget allows at once: a closed connection waits for nothing.
-    const std::size_t most = state == PeerState::Open ? kMaxPacketsPerPass : kMaxFramesBuffered;
-    if (m_room.serve(client, m_now, most) != Room::Intake::Open)
+    if (readable && client.inbox().buffered() < kMaxBufferedInput) {
+        const PeerState state = receiveChunk(*socket, client.inbox());
+        // What a member sent before it closed is still served at its budget,
+        // but one whose network vanished is long gone: it leaves at once.
+        if (state != PeerState::Open)
+            hangUp(client, state == PeerState::Vanished ? m_now : m_now + Room::kCloseDrain);
+    }
+    if (m_room.serve(client, m_now, kMaxPacketsPerPass) != Room::Intake::Open)
         return PeerState::Closed;
-    return state;
+    return PeerState::Open;
 }
 
 RelayServer::PeerState RelayServer::receiveChunk(PeerSocket& socket, FrameReader& inbox)
 {
     std::size_t received = 0;
+    // SFML and TLS report a timeout as they report a close; only the
+    // keepalive and the user timeout end a connection with one.
+    errno = 0;
     const sf::Socket::Status status = socket.receiveBytes(m_readBuffer.data(), m_readBuffer.size(), received);
     if (status == sf::Socket::Done)
         inbox.append(m_readBuffer.data(), received);
-    return status == sf::Socket::Done || status == sf::Socket::NotReady ? PeerState::Open : PeerState::Closed;
+    if (status == sf::Socket::Done || status == sf::Socket::NotReady)
+        return PeerState::Open;
+    return errno == ETIMEDOUT ? PeerState::Vanished : PeerState::Closed;
+}
+
+void RelayServer::hangUp(Session& client, TimePoint leaveBy)
+{
+    dropSocket(client);
+    m_room.closed(client, leaveBy);
 }
 
 void RelayServer::flushClients()
 {
     m_gone.clear();
     for (const auto& client : m_room.members()) {
-        const std::string_view owed = m_room.broadcastFor(*client);
-        if (client->flush(owed, SocketWriter(socketOf(*client))) == Session::FlushResult::Failed)
+        // A closed connection takes nothing more. One that fails here is
+        // left to its next read, which finds it closed.
+        PeerSocket* const socket = socketOf(*client);
+        if (socket &&
+            client->flush(m_room.broadcastFor(*client), SocketWriter(*socket)) == Session::FlushResult::Overflowed)
             m_gone.push_back(client.get());
     }
     m_room.endPass();
@@ -263,15 +285,23 @@ void RelayServer::flushClients()
 
 void RelayServer::depart(const Session& client)
 {
-    const auto entry = m_sockets.find(&client);
-    sock_selector.remove(entry->second->handle());
-    m_sockets.erase(entry);
+    dropSocket(client);
     m_room.depart(client);
 }
 
-PeerSocket& RelayServer::socketOf(const Session& client) const
+void RelayServer::dropSocket(const Session& client)
 {
-    return *m_sockets.at(&client);
+    const auto entry = m_sockets.find(&client);
+    if (entry == m_sockets.end())
+        return;
+    sock_selector.remove(entry->second->handle());
+    m_sockets.erase(entry);
+}
+
+PeerSocket* RelayServer::socketOf(const Session& client) const
+{
+    const auto entry = m_sockets.find(&client);
+    return entry == m_sockets.end() ? nullptr : entry->second.get();
 }
 
 } // namespace parlana

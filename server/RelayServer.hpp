@@ -34,7 +34,8 @@ public:
     static constexpr std::chrono::seconds kJoinTimeout{5};
     /// Most newcomers waited for at once. Beyond that a connection is closed
     /// as soon as it is taken, so silent connections cannot use up the
-    /// process's descriptors.
+    /// process's descriptors; so is one from an address that already has as
+    /// many waiting as the room allows it (see `Room::mayAwaitJoin`).
     static constexpr std::size_t kMaxPendingJoins = 64;
     /// Connections taken from the listener in one pass, so a flood of
     /// connections cannot hold up the relay.
@@ -66,8 +67,9 @@ private:
     /// Bytes taken from a socket in one read.
     static constexpr std::size_t kReadChunkBytes = 16 * 1024;
 
-    /// Whether a connection may still be read after a step.
-    enum class PeerState { Open, Closed };
+    /// Whether a connection may still be read after a step; Vanished: closed
+    /// by the system because its peer stopped answering.
+    enum class PeerState { Open, Closed, Vanished };
 
     /// A connection whose join packet has not arrived yet.
     struct Newcomer {
@@ -82,6 +84,7 @@ private:
     bool gatherWhenBusy();
     std::optional<std::chrono::milliseconds> nextWait() const;
     void acceptNewcomers();
+    std::size_t pendingFrom(const std::string& address) const;
     void servePending();
     bool settleJoin(Newcomer& newcomer);
     PeerState openStep(PeerSocket& socket) const;
@@ -89,11 +92,13 @@ private:
     void judgeJoin(Newcomer& newcomer);
     void serveClients();
     bool readable(const PeerSocket& socket) const;
-    PeerState serve(Session& client, PeerSocket& socket, bool readable);
+    PeerState serve(Session& client, PeerSocket* socket, bool readable);
     PeerState receiveChunk(PeerSocket& socket, FrameReader& inbox);
+    void hangUp(Session& client, TimePoint leaveBy);
     void flushClients();
     void depart(const Session& client);
-    PeerSocket& socketOf(const Session& client) const;
+    void dropSocket(const Session& client);
+    PeerSocket* socketOf(const Session& client) const;
 
     std::ostream& m_log;
     Listener server;
@@ -104,7 +109,8 @@ private:
     /// Console notices of plain connections refused, for the whole server.
     NoticeThrottle m_plainRefusals;
     bool m_listening = false;
-    /// Every member's socket, by its session.
+    /// Every member's socket, by its session; a member whose connection
+    /// closed has none.
     std::unordered_map<const Session*, std::unique_ptr<PeerSocket>> m_sockets;
     /// In order of acceptance, so the first is the first to run out of time.
     std::vector<Newcomer> m_pending;

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "server/AddressMemory.hpp"
 #include "server/Clock.hpp"
 #include "server/RoomRules.hpp"
 #include "server/Session.hpp"
 
+#include <chrono>
 #include <cstddef>
 #include <map>
 #include <memory>
@@ -25,6 +27,14 @@ class Room {
 public:
     /// Most UIDs admitted at once.
     static constexpr std::size_t MAX_UID_LIMIT = 46;
+    /// Joins from one address, loopback aside, with flood control on: this
+    /// many at once (a class behind one NAT fills the room), then one every
+    /// `kJoinInterval`.
+    static constexpr unsigned kJoinBurst = 50;
+    static constexpr std::chrono::seconds kJoinInterval{6};
+    /// How long a member whose connection closed is still served the packets
+    /// it sent, at its budget, before it leaves.
+    static constexpr std::chrono::seconds kCloseDrain{5};
 
     /// What became of a newcomer's join. `admitted` points into `members()`;
     /// otherwise `refused` holds the connection with its one refusal packet
@@ -39,28 +49,43 @@ public:
         Open,     ///< the rest, if any, waits for the member's budget
         Broken,   ///< its framing broke: it must leave
         Flooding, ///< more than `Session::kMaxWaitingInput` waits: it must leave
+        Closed,   ///< its connection closed and what it sent is served or dropped: it must leave
     };
 
     /// Log lines go to `log`, each flushed as soon as it is written.
     explicit Room(std::ostream& log, RoomRules rules = {});
 
     /// Judges a newcomer whose join packet carried `uid` (empty when the
-    /// packet held no string): refused when the room is full, then when its
-    /// address already has as many members as the rules allow, then when the
-    /// UID is not valid or already admitted; admitted otherwise. Nothing is
-    /// sent to the members: the roster reaches them with the newcomer's
-    /// empty packet.
-    JoinResult join(std::unique_ptr<Session> newcomer, const std::string& uid);
+    /// packet held no string), at `now`: refused when its address is past its
+    /// joins (with one throttled console line), when the room is full, when
+    /// its address already has as many members as the rules allow, then when
+    /// the UID is not valid or already admitted; admitted otherwise, with the
+    /// budget its address was left with, if any. Nothing is sent to the
+    /// members: the roster reaches them with the newcomer's empty packet.
+    JoinResult join(std::unique_ptr<Session> newcomer, const std::string& uid, TimePoint now);
 
-    /// A newcomer that closed, broke its framing or ran out of time before
-    /// its join packet was whole: it is not kept, and the console says so.
-    void joinFailed();
+    /// True when a newcomer from `address` may be waited for at `now` while
+    /// `awaited` others from there are: no more than the joins it has left,
+    /// and one more, to be refused. So no one address holds every place.
+    bool mayAwaitJoin(const std::string& address, std::size_t awaited, TimePoint now) const;
+
+    /// A newcomer from `address` that closed, broke its framing or ran out of
+    /// time before its join packet was whole: it is not kept, it counts
+    /// among its address's joins, and the console says so.
+    void joinFailed(const std::string& address, TimePoint now);
 
     /// Takes the packets waiting whole in `member`'s input, in order, at most
     /// `most` of them and as many as its budget allows at `now`, and relays
     /// each. With flood control on, a member that leaves more than
-    /// `Session::kMaxWaitingInput` bytes waiting is logged as flooding.
+    /// `Session::kMaxWaitingInput` bytes waiting for its budget is logged as
+    /// flooding. A member whose connection closed is Closed once nothing
+    /// waits; at its leaving time it is served all its budget allows, and
+    /// what still waits is dropped with a console line.
     Intake serve(Session& member, TimePoint now, std::size_t most);
+
+    /// `member`'s connection has closed: it is handed nothing more, and what
+    /// it sent is served at its budget until `leaveBy` (see `serve`).
+    void closed(Session& member, TimePoint leaveBy);
 
     /// One packet body received from `sender`, a member, at `now`. An empty
     /// string brings the roster to everyone; a line written in the sender's
@@ -70,10 +95,12 @@ public:
     void relay(Session& sender, std::string_view body, TimePoint now);
 
     /// Removes a departed member: its roster item and its session; everyone
-    /// left is sent the new roster.
+    /// left is sent the new roster. Its address keeps its budget until
+    /// whole again.
     void depart(const Session& leaver);
 
-    /// The bytes of this pass's broadcast that `member` is owed.
+    /// The bytes of this pass's broadcast that `member` is owed; none once
+    /// its connection has closed.
     std::string_view broadcastFor(const Session& member) const;
 
     /// True while some broadcast bytes wait for `endPass`.
@@ -91,13 +118,19 @@ public:
 
 private:
     JoinResult refuse(std::unique_ptr<Session> newcomer, const std::string& token, const std::string& line);
+    bool joinsExceeded(const std::string& address, TimePoint now);
     bool addressFull(const std::string& address) const;
+    TokenBucket startingBudget(const std::string& address) const;
+    void rememberBudget(const Session& leaver);
+    bool flooding(const Session& member, TimePoint now) const;
+    void dropWaiting(Session& member);
     void rebuildRoster();
     void logCount();
     void logLine(const std::string& line);
 
     std::ostream& m_log;
     const RoomRules m_rules;
+    AddressMemory m_addresses;
     std::vector<std::unique_ptr<Session>> clients;
     /// Roster item (the UID and its comma) to its member.
     std::map<std::string, const Session*> uids_sockets;

@@ -31,7 +31,9 @@ public:
     /// A connection from `address` (as text; any label the caller compares).
     explicit Session(std::string address = {}) : m_address(std::move(address)) {}
 
-    enum class FlushResult { Flushed, Pending, Failed };
+    /// Failed: the connection failed, and was handed nothing more;
+    /// Overflowed: more than `kMaxQueuedBytes` are left.
+    enum class FlushResult { Flushed, Pending, Failed, Overflowed };
 
     /// Incoming bytes, reassembled into packets.
     FrameReader& inbox() { return m_inbox; }
@@ -44,8 +46,18 @@ public:
     const std::string& address() const { return m_address; }
 
     /// When the room may next take a packet from this member's input: never
-    /// while no whole packet waits, otherwise once its budget allows.
-    TimePoint readyAt() const { return m_inbox.hasFrame() ? m_budget.nextToken() : TimePoint::max(); }
+    /// while no whole packet waits, otherwise once its budget allows or, for
+    /// a closed connection, its time is up.
+    TimePoint readyAt() const
+    {
+        if (!m_inbox.hasFrame())
+            return TimePoint::max();
+        return m_leaveBy ? std::min(m_budget.nextToken(), *m_leaveBy) : m_budget.nextToken();
+    }
+
+    /// True once the connection has closed: it is handed nothing more, and
+    /// the member leaves once the packets it sent are served or its time is up.
+    bool closing() const { return m_leaveBy.has_value(); }
 
     /// Puts bytes meant for this connection alone behind what it still owes.
     void queue(std::string_view bytes) { m_outbox.append(bytes); }
@@ -57,8 +69,7 @@ public:
     /// `write(data, size)`, which returns the bytes taken (possibly fewer, or
     /// none) or nothing when the connection has failed. `fresh` is sent from
     /// where it lies as long as nothing older waits; only what the connection
-    /// does not take is copied. Failed also when more than `kMaxQueuedBytes`
-    /// are left.
+    /// does not take is copied.
     template <typename Write>
     FlushResult flush(std::string_view fresh, Write&& write);
 
@@ -82,6 +93,9 @@ private:
     std::string m_linePrefix;
     /// Where this member's share of the room's current broadcast begins.
     std::size_t m_broadcastFrom = 0;
+    /// Set once the connection has closed: the last instant at which the
+    /// packets it sent are still served.
+    std::optional<TimePoint> m_leaveBy;
 };
 
 template <typename Write>
@@ -112,7 +126,7 @@ Session::FlushResult Session::flush(std::string_view fresh, Write&& write)
     }
     m_outbox.append(fresh);
     if (m_outbox.size() > kMaxQueuedBytes)
-        return FlushResult::Failed;
+        return FlushResult::Overflowed;
     return m_outbox.empty() ? FlushResult::Flushed : FlushResult::Pending;
 }
 

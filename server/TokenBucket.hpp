@@ -13,11 +13,22 @@ public:
     /// taken as at least 1.
     TokenBucket(unsigned rate, unsigned burst);
 
+    /// One event every `interval` (zero: every event is allowed), `burst`
+    /// (at least 1) at once.
+    TokenBucket(Clock::duration interval, unsigned burst);
+
     /// Spends one token at `now`; false, spending nothing, when none is left.
     bool take(TimePoint now);
 
     /// The first instant at which `take` succeeds.
     TimePoint nextToken() const;
+
+    /// True when `count` calls of `take` would succeed at `now`.
+    bool allows(TimePoint now, unsigned count = 1) const;
+
+    /// The instant from which the budget is whole again; of two budgets with
+    /// the same rate and burst, the later one is the emptier.
+    TimePoint fullAgain() const { return m_whole; }
 
     /// True when every event is allowed.
     bool unlimited() const { return m_interval == Clock::duration::zero(); }

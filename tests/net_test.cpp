@@ -180,3 +180,20 @@ TEST_F(Tls, BytesCrossWholeThroughAFullSocketAndTheNextConnectionResumes)
     EXPECT_EQ(clientEnd->peerFingerprint(), kFingerprint);
     closeSockets();
 }
+
+TEST_F(Tls, WhatCameBeforeThePeerWentIsReadAfterAWriteToItFailed)
+{
+    connect();
+    std::string sent(60000, 'a'), buffer(16384, '\0');
+    std::size_t wrote = 0;
+    while (const std::size_t taken = clientEnd->write(sent.data(), sent.size()).bytes)
+        wrote += taken;
+    clientEnd.reset();
+    ::close(sockets[1]);
+    sockets.pop_back();
+    EXPECT_EQ(serverEnd->write(buffer.data(), buffer.size()).status, TlsStatus::Failed);
+    std::size_t read = 0;
+    while (const std::size_t got = serverEnd->read(buffer.data(), buffer.size()).bytes)
+        read += got;
+    EXPECT_EQ(read, wrote);
+}

@@ -29,13 +29,21 @@ struct TakeAll {
 /// A room on the test's clock.
 struct ClockedRoom : Room {
     using Room::Room;
+    JoinResult join(std::unique_ptr<Session> s, const std::string& uid) { return Room::join(std::move(s), uid, now); }
     void relay(Session& sender, std::string_view body) { Room::relay(sender, body, now); }
     TimePoint now{};
 };
 
 class RoomTest : public ::testing::Test {
 protected:
-    Session* join(const std::string& uid) { return room.join(std::make_unique<Session>(), uid).admitted; }
+    Session* join(const std::string& uid) { return room.join(std::make_unique<Session>("127.0.0.1"), uid).admitted; }
+
+    /// Puts `count` lines of 12 bytes in the input of `member`, whose UID is one letter.
+    static void send(Session& member, std::size_t count)
+    {
+        for (const std::string line = encodeFrame(member.uid() + ": x"); count-- > 0;)
+            member.inbox().append(line.data(), line.size());
+    }
 
     /// One flush step in which every member takes everything: the strings
     /// each member was sent.
@@ -147,7 +155,7 @@ TEST_F(RoomTest, LinesNotInTheSendersOwnNameOrNotTypableReachNobodyAndAreNoticed
     EXPECT_EQ(flush().at(bob), (std::vector<std::string>{"$%$uids$%$,alice,bob,", "alice: still here"}));
 }
 
-TEST_F(RoomTest, PacketsBeyondTheBudgetWaitInOrderAndMoreThan64KiBWaitingIsFlooding)
+TEST_F(RoomTest, PacketsBeyondTheBudgetWaitInOrderAndMoreThan64KiBWaitingForItIsFlooding)
 {
     Session* alice = join("alice");
     Session* mallory = join("mallory");
@@ -168,13 +176,35 @@ TEST_F(RoomTest, PacketsBeyondTheBudgetWaitInOrderAndMoreThan64KiBWaitingIsFlood
     mallory->inbox().append(partial.data(), partial.size()); // 64 KiB waits, the last frame not yet whole
     EXPECT_EQ(room.serve(*mallory, room.now, 0), Room::Intake::Open);
     mallory->inbox().append(".", 1);
+    EXPECT_EQ(room.serve(*mallory, room.now + std::chrono::hours(1), 0), Room::Intake::Open); // waiting for a pass
     EXPECT_EQ(room.serve(*mallory, room.now, 0), Room::Intake::Flooding);
     EXPECT_EQ(logLines().back(), "[!] mallory : FLOODING : disconnected");
 }
 
+TEST_F(RoomTest, AClosedMemberIsServedAtItsBudgetForFiveSecondsAndItsAddressKeepsWhatItLeftWith)
+{
+    Session* m = room.join(std::make_unique<Session>("10.0.0.1"), "m").admitted;
+    send(*m, 100);
+    room.closed(*m, room.now + Room::kCloseDrain);
+    logLines();
+    EXPECT_EQ(room.serve(*m, room.now, 16), Room::Intake::Open);                       // one pass's share
+    EXPECT_EQ(room.serve(*m, room.now + Room::kCloseDrain, 16), Room::Intake::Closed); // its whole budget, no more
+    EXPECT_EQ(logLines(), std::vector<std::string>{"[!] m : 64 PACKETS DROPPED AT CLOSE"});
+    room.depart(*m); // its budget whole 2 s on
+    room.now += std::chrono::seconds(6);
+    Session* newcomers[] = {room.join(std::make_unique<Session>("10.0.0.1"), "m").admitted,
+                            room.join(std::make_unique<Session>("10.0.0.2"), "e").admitted};
+    for (Session* newcomer : newcomers) {
+        send(*newcomer, 20);
+        room.serve(*newcomer, room.now, 20);
+    }
+    EXPECT_EQ(newcomers[0]->inbox().buffered(), 10 * 12u); // 1 s after m's budget ran out
+    EXPECT_EQ(newcomers[1]->inbox().buffered(), 0u);
+}
+
 TEST_F(RoomTest, AnAddressWithItsShareOfMembersGetsTheLimitRefusalAndItsOwnLine)
 {
-    Room capped(log, RoomRules{10, 20, 2});
+    ClockedRoom capped(log, RoomRules{10, 20, 2});
     std::vector<Room::JoinResult> joins;
     for (const char* address : {"10.0.0.1", "10.0.0.1", "10.0.0.2", "10.0.0.1"})
         joins.push_back(capped.join(std::make_unique<Session>(address), "u" + std::to_string(joins.size())));
@@ -333,7 +363,7 @@ TEST(Session, AReaderThatFailsOrFallsAMebibyteBehindIsGivenUp)
         result = sleeper.flush(chunk, refuses);
         offered += chunk.size();
     }
-    EXPECT_EQ(result, Session::FlushResult::Failed);
+    EXPECT_EQ(result, Session::FlushResult::Overflowed);
     EXPECT_GT(offered, Session::kMaxQueuedBytes);
     EXPECT_LE(offered, Session::kMaxQueuedBytes + chunk.size());
 

@@ -323,6 +323,20 @@ TEST_F(Server, HostileSendersLeaveAndOthersKeepEveryLine)
     EXPECT_TRUE(process->alive());
 }
 
+TEST_F(Server, ABotThatSends30LinesAndClosesHasAllOfThemRelayed)
+{
+    auto alice = joined("alice");
+    std::string bot = encodeFrame("bot") + encodeEmptyFrame(); // then 30 lines, and a close without reading
+    for (int i = 0; i < 30; ++i)
+        bot += encodeFrame("bot: " + std::to_string(i));
+    TestPeer peer;
+    ASSERT_TRUE(peer.connect(port) && peer.sendRaw(bot));
+    peer.close();
+    for (int i = 0; i < 30; ++i)
+        ASSERT_EQ(alice->nextChat(), "bot: " + std::to_string(i));
+    EXPECT_TRUE(process->waitFor("[*] bot, : LEAVE"));
+}
+
 TEST_F(Server, AFlooderIsCutOffWithItsFirstLinesRelayedInOrderAndTheOthersChatOn)
 {
     auto alice = joined("alice");
