@@ -44,11 +44,13 @@ bool drawsGlyph(const sf::Font& font, sf::Uint32 code)
     return false;
 }
 
-// The server label's start for an encrypted connection, as wide as the plain one.
+// The server label's start for an encrypted connection, as wide as the plain
+// one: a lock wider than the "+" would push the name along.
 std::string tlsServerPrefix(const sf::Font& font)
 {
+    const float plus = font.getGlyph('+', kCharacterSize, false).advance;
     for (const sf::Uint32 lock : kLocks)
-        if (drawsGlyph(font, lock))
+        if (drawsGlyph(font, lock) && font.getGlyph(lock, kCharacterSize, false).advance == plus)
             return "[ " + encodeUtf8(lock) + " ] SERVER : ";
     return kTlsServerPrefix;
 }
