@@ -1,6 +1,9 @@
 #include "client/Arguments.hpp"
 
+#include "net/Fingerprint.hpp"
+
 #include <cstdlib>
+#include <string_view>
 
 namespace parlana {
 
@@ -11,9 +14,33 @@ unsigned short port_from_arg(const char* arg)
     return static_cast<unsigned short>(std::strtol(arg, nullptr, 10));
 }
 
-Arguments read_arguments(const char* const* argv)
+std::optional<Arguments> parseArguments(int argc, const char* const* argv, std::string& error)
 {
-    return {argv[1], argv[2], port_from_arg(argv[3])};
+    if (argc < 4) {
+        error = "UID, SERVER_ADDRESS and PORT are needed";
+        return std::nullopt;
+    }
+    Arguments arguments;
+    arguments.uid = argv[1];
+    arguments.address = argv[2];
+    arguments.port = port_from_arg(argv[3]);
+    for (int i = 4; i < argc; ++i) {
+        const std::string_view option = argv[i];
+        if (option == "--tls") {
+            arguments.tls = true;
+            continue;
+        }
+        std::optional<std::string> pin = option == "--pin" && i + 1 < argc ? parsePin(argv[i + 1]) : std::nullopt;
+        if (!pin) {
+            error = "unknown option or bad value: " + std::string(option) +
+                    (option == "--pin" && i + 1 < argc ? " " + std::string(argv[i + 1]) : "");
+            return std::nullopt;
+        }
+        arguments.pin = std::move(pin);
+        arguments.tls = true;
+        ++i;
+    }
+    return arguments;
 }
 
 } // namespace parlana

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace parlana {
@@ -10,14 +11,24 @@ struct Arguments {
     /// A host name or dotted address, also shown as the server's name.
     std::string address;
     unsigned short port = 0;
+    /// Speak TLS only (--tls, or --pin).
+    bool tls = false;
+    /// The one key accepted (--pin), as parsePin writes it.
+    std::optional<std::string> pin;
 };
+
+/// The command line's shape, for the usage message.
+inline constexpr const char* kClientUsage = "client UID SERVER_ADDRESS PORT [--tls] [--pin SHA256:HEX]";
 
 /// The port a command-line argument names: its leading decimal digits
 /// (0 when there are none), taken modulo 65536.
 unsigned short port_from_arg(const char* arg);
 
-/// UID, server address and port from the first three arguments after the
-/// program's name, which the caller has checked are there.
-Arguments read_arguments(const char* const* argv);
+/// Reads the arguments after the program's name: UID, server address and
+/// port, then options, each an exact word: `--tls` alone, `--pin` followed by
+/// a fingerprint ("SHA256:" and 64 hex digits, in either case), which implies
+/// `--tls`. Empty on a usage error (fewer than three arguments, anything else
+/// after them), which `error` then names.
+std::optional<Arguments> parseArguments(int argc, const char* const* argv, std::string& error);
 
 } // namespace parlana

@@ -2,10 +2,11 @@
 
 namespace parlana {
 
-void ClientState::enterErrorMode(const std::string& message)
+void ClientState::enterErrorMode(const std::string& message, std::vector<std::string> details)
 {
     client_status = false;
     error_msg = message;
+    error_details = std::move(details);
 }
 
 } // namespace parlana

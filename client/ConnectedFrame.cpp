@@ -1,10 +1,12 @@
 #include "client/ConnectedFrame.hpp"
 
 #include "client/Dispatch.hpp"
+#include "client/KeyScreens.hpp"
 #include "client/PasteText.hpp"
 #include "client/widgets/Utf8.hpp"
 #include "protocol/line.hpp"
 
+#include <iostream>
 #include <map>
 #include <utility>
 
@@ -15,16 +17,20 @@ namespace {
 // Mention colours step once more than this has passed since the last step.
 constexpr std::chrono::seconds kColourStep{1};
 const sf::Color kPreview(160, 160, 160);
+// The question is drawn again this often, in case the window system lost
+// what was shown.
+constexpr std::chrono::seconds kQuestionRedraw{1};
 
 } // namespace
 
 ConnectedFrame::ConnectedFrame(sf::Font& font, ClientState& state, ServerLink& link, Surface& surface, std::string uid,
                                FrameRules rules)
-    : m_state(state), m_link(link), m_surface(surface), m_uid(std::move(uid)), m_rules(rules), m_screen(font),
-      m_caret(placeTypedLine(font)), m_input(
-                                         m_uid, state.msg, state.gui_msg, m_screen.box, m_caret, m_screen.roster,
-                                         [this](sf::Keyboard::Key key) { return m_surface.isKeyPressed(key); },
-                                         [this](const std::string& line) { return sendTyped(line); }),
+    : m_font(font), m_state(state), m_link(link), m_surface(surface), m_uid(std::move(uid)), m_rules(rules),
+      m_screen(font), m_caret(placeTypedLine(font)),
+      m_input(
+          m_uid, state.msg, state.gui_msg, m_screen.box, m_caret, m_screen.roster,
+          [this](sf::Keyboard::Key key) { return m_surface.isKeyPressed(key); },
+          [this](const std::string& line) { return sendTyped(line); }),
       m_completer(m_uid)
 {
     m_ownMention.setRoster({m_uid});
@@ -43,6 +49,17 @@ bool ConnectedFrame::run(Clock::time_point now)
     LineSink sink{*this};
     const std::size_t packets = m_receiver.receive(m_link, sink, m_screen.roster, m_state, now, m_rules.intakeBudget);
     m_packetsTaken += packets;
+    if (m_link.state() == ServerLink::State::Untrusted) {
+        const KeyScreen refusal =
+            keyRefusal(m_link.keyDecision(), m_link.address(), m_link.port(), m_link.trust().known().path());
+        m_state.enterErrorMode(refusal.title, refusal.details);
+        return false;
+    }
+    if (m_link.state() == ServerLink::State::Unverified)
+        return askTrust(now);
+    // Back from the question, the chat is drawn again whatever else happens.
+    const bool answered = m_question != nullptr;
+    m_question.reset();
     const bool events = handleEvents();
     // Lines go only while admitted: the link keeps nothing for a rejoin that
     // it has not taken, so the rest waits here.
@@ -51,7 +68,7 @@ bool ConnectedFrame::run(Clock::time_point now)
     const bool noticed = refreshNotice();
     const bool recoloured = refresh(now);
     m_packetsUndrawn = m_packetsUndrawn || packets > 0;
-    const bool changed = events || sent || noticed || recoloured || m_link.state() != before ||
+    const bool changed = answered || events || sent || noticed || recoloured || m_link.state() != before ||
                          m_screen.timeChangedScreen(m_caret) ||
                          (m_packetsUndrawn && now - m_drawnAt >= m_rules.packetDrawPeriod);
     if (!changed)
@@ -60,6 +77,36 @@ bool ConnectedFrame::run(Clock::time_point now)
     m_surface.display();
     m_drawnAt = now;
     m_packetsUndrawn = false;
+    return true;
+}
+
+bool ConnectedFrame::askTrust(Clock::time_point now)
+{
+    bool redraw = !m_question || now - m_questionDrawnAt >= kQuestionRedraw;
+    if (!m_question) {
+        const KeyScreen question = trustQuestion(m_link.address(), m_link.port(), m_link.keyDecision().presented);
+        m_question = std::make_unique<Chat_Error>(m_font, question.title, question.details);
+    }
+    sf::Event event;
+    while (m_surface.pollEvent(event)) {
+        redraw = true;
+        const bool pressed = event.type == sf::Event::KeyPressed;
+        if (event.type == sf::Event::Closed || (pressed && event.key.code == sf::Keyboard::Escape)) {
+            m_link.close();
+            m_surface.close();
+            return false;
+        }
+        std::string error;
+        if (pressed && event.key.code == sf::Keyboard::Enter && !m_link.trustKey(now, error))
+            std::cerr << "parlana-client: the key is trusted for this run only: " << error << std::endl;
+    }
+    if (!redraw || m_link.state() != ServerLink::State::Unverified)
+        return false;
+    sf::RenderTarget& target = m_surface.target();
+    target.clear(sf::Color(0, 0, 0, 255));
+    m_question->draw(target);
+    m_surface.display();
+    m_questionDrawnAt = now;
     return true;
 }
 
@@ -248,6 +295,7 @@ void ConnectedFrame::refreshStatusBar()
     const bool admitted = m_link.admitted();
     if (m_barVersion == m_screen.roster.version() && m_barAdmitted == admitted)
         return;
+    m_screen.bar.setEncrypted(admitted && m_link.secured());
     // Until admitted the bar says so, whatever colours the run has handed
     // out: it shows the notice for an empty map.
     static const std::map<std::string, sf::Color> kNobody;

@@ -10,11 +10,13 @@
 #include "client/Surface.hpp"
 #include "client/UidCompleter.hpp"
 
+#include "client/widgets/Chat_Error.hpp"
 #include "client/widgets/Cursor.hpp"
 #include "client/widgets/MentionMatcher.hpp"
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,6 +48,11 @@ struct FrameRules {
 /// Ctrl+W erases the last word and Ctrl+U the line; Ctrl+V and Shift+Insert
 /// paste, asking first before a paste of several lines, which Enter sends
 /// paced and Esc cancels or stops.
+///
+/// While the link waits for the user's word on the server's key, the frame
+/// shows the question in place of the chat: Enter trusts the key, Esc or
+/// closing the window leaves. A key the link refused ends the run with the
+/// error screen saying why.
 class ConnectedFrame {
 public:
     using Clock = std::chrono::steady_clock;
@@ -76,6 +83,8 @@ private:
     };
 
     Cursor placeTypedLine(sf::Font& font);
+    /// A frame of the question about the server's key; true when it drew.
+    bool askTrust(Clock::time_point now);
     bool handleEvents();
     /// Acts on the keys and clicks of this class; false for an event left
     /// to `KeyboardInput`.
@@ -92,6 +101,7 @@ private:
     bool refresh(Clock::time_point now);
     void refreshStatusBar();
 
+    sf::Font& m_font;
     ClientState& m_state;
     ServerLink& m_link;
     Surface& m_surface;
@@ -110,6 +120,9 @@ private:
     sf::String m_notice;
     /// Attention was asked for since the window last had the focus.
     bool m_attentionAsked = false;
+    /// The question about the server's key, while it is asked.
+    std::unique_ptr<Chat_Error> m_question;
+    Clock::time_point m_questionDrawnAt{};
 
     Clock::time_point m_colourStepAt{};
     Clock::time_point m_drawnAt{};

@@ -14,8 +14,10 @@ constexpr std::size_t kReadChunk = 16 * 1024;
 
 } // namespace
 
-ServerLink::ServerLink(std::string uid, std::string address, unsigned short port, std::unique_ptr<Transport> transport)
-    : m_uid(std::move(uid)), m_address(std::move(address)), m_port(port), m_transport(std::move(transport))
+ServerLink::ServerLink(std::string uid, std::string address, unsigned short port, std::unique_ptr<Transport> transport,
+                       ServerTrust trust)
+    : m_uid(std::move(uid)), m_address(std::move(address)), m_port(port), m_transport(std::move(transport)),
+      m_trust(std::move(trust))
 {}
 
 void ServerLink::start(Clock::time_point now, Clock::duration pause)
@@ -32,6 +34,12 @@ void ServerLink::pump(Clock::time_point now)
         attempt(now);
     if (m_state == State::Connecting)
         advanceAttempt(now);
+    if (m_state == State::Unverified && !m_peerGone) {
+        // Nothing is sent while the user decides; reading tells whether
+        // the server has given up meanwhile.
+        readAll();
+        return;
+    }
     if (!joined())
         return;
     if (!m_peerGone)
@@ -109,6 +117,22 @@ void ServerLink::close()
     m_state = State::NotConnected;
 }
 
+bool ServerLink::trustKey(Clock::time_point now, std::string& error)
+{
+    if (m_state != State::Unverified)
+        return true;
+    const bool saved = m_trust.trust(m_address, m_port, m_decision.presented, error);
+    m_decision.verdict = ServerTrust::Verdict::Accepted;
+    if (m_peerGone || now - m_attemptStarted >= kUnjoinedLimit) {
+        m_reader = FrameReader();
+        attempt(now);
+    } else {
+        m_secured = true;
+        join();
+    }
+    return saved;
+}
+
 void ServerLink::attempt(Clock::time_point now)
 {
     m_state = State::Connecting;
@@ -116,26 +140,64 @@ void ServerLink::attempt(Clock::time_point now)
     // Only the first join waits out the pause; a rejoin goes at once.
     m_joinAt = now;
     m_peerGone = false;
-    const Transport::Progress progress = m_transport->connect(m_address, m_port);
-    m_established = progress == Transport::Progress::Done;
-    if (progress == Transport::Progress::Failed)
-        lose(now);
+    m_established = false;
+    m_secured = false;
+    progressed(m_transport->connect(m_address, m_port), now);
 }
 
 void ServerLink::advanceAttempt(Clock::time_point now)
 {
-    if (!m_established) {
-        const Transport::Progress progress = m_transport->connecting();
-        if (progress == Transport::Progress::Failed) {
-            lose(now);
-            return;
-        }
-        m_established = progress == Transport::Progress::Done;
-    }
+    if (!m_established)
+        progressed(m_transport->connecting(), now);
+    if (m_state != State::Connecting)
+        return;
     if (m_established && now >= m_joinAt)
         join();
     else if (!m_established && now >= m_attemptStarted + kConnectLimit)
         lose(now); // nothing may complete later, unjoined
+}
+
+void ServerLink::progressed(Transport::Progress progress, Clock::time_point now)
+{
+    switch (progress) {
+    case Transport::Progress::Pending:
+        return;
+    case Transport::Progress::Failed:
+        lose(now);
+        return;
+    case Transport::Progress::NotTls:
+        if (m_everSecured)
+            lose(now);
+        else
+            untrusted({ServerTrust::Verdict::NotTls, {}, {}});
+        return;
+    case Transport::Progress::Done:
+        m_established = true;
+        checkKey();
+        return;
+    }
+}
+
+void ServerLink::checkKey()
+{
+    const std::optional<PeerKey> key = m_transport->peerKey();
+    if (!key)
+        return;
+    m_everSecured = true;
+    m_decision = m_trust.decide(m_address, m_port, *key);
+    if (m_decision.verdict == ServerTrust::Verdict::Accepted)
+        m_secured = true;
+    else if (m_decision.verdict == ServerTrust::Verdict::Unknown)
+        m_state = State::Unverified;
+    else
+        untrusted(m_decision);
+}
+
+void ServerLink::untrusted(ServerTrust::Decision decision)
+{
+    m_transport->close();
+    m_decision = std::move(decision);
+    m_state = State::Untrusted;
 }
 
 void ServerLink::join()
@@ -159,6 +221,7 @@ void ServerLink::lose(Clock::time_point now)
     }
     m_peerGone = false;
     m_established = false;
+    m_secured = false;
     m_state = State::Lost;
     m_nextAttempt = now + m_schedule.next();
 }

@@ -2,6 +2,7 @@
 
 #include "client/PacketKind.hpp"
 #include "client/RejoinSchedule.hpp"
+#include "client/ServerTrust.hpp"
 #include "client/Transport.hpp"
 #include "protocol/frame.hpp"
 
@@ -16,8 +17,12 @@ namespace parlana {
 /// How long after it starts connecting for the first time the client sends
 /// its join: users and the server's tests know this pause.
 inline constexpr std::chrono::seconds kJoinPause{3};
-/// Longest an attempt to connect may take before it is abandoned.
+/// Longest an attempt to connect (over TLS: and to shake hands) may take
+/// before it is abandoned.
 inline constexpr std::chrono::seconds kConnectLimit{3};
+/// A connection made this long ago and not joined yet is not joined on: the
+/// server gives a newcomer 5 s for its join, so a fresh one is made.
+inline constexpr std::chrono::seconds kUnjoinedLimit{4};
 /// Most bytes of chat lines the client keeps for a server that is not
 /// reading; past it Enter leaves the typed line with the user.
 inline constexpr std::size_t kMaxOutgoingBytes = 64 * 1024;
@@ -30,6 +35,12 @@ inline constexpr std::size_t kMaxOutgoingBytes = 64 * 1024;
 /// A refusal is believed only while this client has never been admitted:
 /// after that, a UID in use is most likely its own ghost that the server has
 /// not yet seen go, and a full room may empty, so it tries again.
+///
+/// Over TLS, every connection's key is judged (`ServerTrust`) before the join
+/// goes: an unknown key waits for the user's word, any other refusal ends the
+/// run, rejoins included. A server that does not complete a handshake ends it
+/// too, unless one has completed before in this run: that server spoke TLS,
+/// and a rejoin that fails is tried again.
 class ServerLink {
 public:
     using Clock = std::chrono::steady_clock;
@@ -41,6 +52,8 @@ public:
         Admitted,     ///< a roster has come: chatting
         Refused,      ///< the server refused the first join: for good
         Lost,         ///< waiting for the next attempt
+        Unverified,   ///< connected over TLS to a key the user must judge
+        Untrusted,    ///< the server's key, or its lack of TLS, is refused: for good
     };
 
     /// One whole packet from the server.
@@ -49,7 +62,8 @@ public:
         std::string text;
     };
 
-    ServerLink(std::string uid, std::string address, unsigned short port, std::unique_ptr<Transport> transport);
+    ServerLink(std::string uid, std::string address, unsigned short port, std::unique_ptr<Transport> transport,
+               ServerTrust trust = ServerTrust());
 
     /// Starts the first attempt at `now`; its join goes out `pause` later.
     void start(Clock::time_point now, Clock::duration pause = kJoinPause);
@@ -76,8 +90,25 @@ public:
     /// Drops the connection for good (the window was closed).
     void close();
 
+    /// The user trusts the key asked about (`Unverified`): for good (see
+    /// `ServerTrust::trust`, whose false and `error` come back), and the
+    /// join goes at once, on a fresh connection if the server may have given
+    /// up waiting for it.
+    bool trustKey(Clock::time_point now, std::string& error);
+
     State state() const { return m_state; }
     bool admitted() const { return m_state == State::Admitted; }
+    /// True while connected over TLS to a key that passed.
+    bool secured() const { return m_secured; }
+    /// What was last decided of the server's key (the question of
+    /// `Unverified`, the reason of `Untrusted`).
+    const ServerTrust::Decision& keyDecision() const { return m_decision; }
+    const ServerTrust& trust() const { return m_trust; }
+    const std::string& address() const { return m_address; }
+    unsigned short port() const { return m_port; }
+    /// True when received bytes wait inside the transport: a frame loop
+    /// that rests must not, as the socket will not wake it for them.
+    bool inputWaiting() const { return m_transport->hasBufferedInput(); }
     /// Bytes queued and not yet handed over.
     std::size_t queued() const { return m_queuedBytes - m_frontSent; }
     /// When the next attempt starts (meaningful while `Lost`).
@@ -92,6 +123,12 @@ private:
 
     void attempt(Clock::time_point now);
     void advanceAttempt(Clock::time_point now);
+    /// Acts on how the attempt stands.
+    void progressed(Transport::Progress progress, Clock::time_point now);
+    /// Judges the key of a connection just made over TLS.
+    void checkKey();
+    /// Ends the run for `decision`, nothing sent.
+    void untrusted(ServerTrust::Decision decision);
     void join();
     void lose(Clock::time_point now);
     void flush();
@@ -105,12 +142,17 @@ private:
     const std::string m_address;
     const unsigned short m_port;
     std::unique_ptr<Transport> m_transport;
+    ServerTrust m_trust;
+    ServerTrust::Decision m_decision;
 
     State m_state = State::NotConnected;
     bool m_everAdmitted = false;
     /// The peer closed or failed; what it sent before is still handed out.
     bool m_peerGone = false;
     bool m_established = false;
+    /// A TLS handshake has completed in this run.
+    bool m_everSecured = false;
+    bool m_secured = false;
     Clock::time_point m_now{};
     Clock::time_point m_attemptStarted{};
     Clock::time_point m_joinAt{};

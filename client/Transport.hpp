@@ -1,66 +1,94 @@
 #pragma once
 
-#include "client/AddressLookup.hpp"
-
-#include <SFML/Network/TcpSocket.hpp>
+#include "client/PeerKey.hpp"
+#include "net/TcpConnection.hpp"
+#include "net/TlsClientContext.hpp"
+#include "net/TlsConnection.hpp"
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace parlana {
 
 /// A byte stream to the server that never makes its caller wait: what
-/// `ServerLink` needs of a TCP connection, so that its rules can be run
-/// without one.
+/// `ServerLink` needs of a connection, so that its rules can be run without
+/// one.
 class Transport {
 public:
-    enum class Progress { Done, Pending, Failed };
+    using Progress = ConnectProgress;
 
     virtual ~Transport() = default;
 
     /// Starts connecting to `address` (a host name or dotted address) and
     /// `port`, dropping any connection held before: Done when connected at
     /// once, Pending while the attempt (the name's lookup included) is under
-    /// way, Failed otherwise.
+    /// way, Failed or NotTls otherwise.
     virtual Progress connect(const std::string& address, unsigned short port) = 0;
     /// How the attempt started by `connect` stands.
     virtual Progress connecting() = 0;
     /// Hands bytes to the connection: the count taken (possibly none), or
-    /// nothing once the connection has failed.
+    /// nothing once the connection has failed. After none were taken, the
+    /// next call offers the same bytes again.
     virtual std::optional<std::size_t> send(const char* data, std::size_t size) = 0;
     /// Takes the bytes that have arrived into `data`: the count (none when
     /// nothing waits), or nothing once the peer closed or the connection failed.
     virtual std::optional<std::size_t> receive(char* data, std::size_t size) = 0;
     /// Drops the connection, if any.
     virtual void close() = 0;
+    /// The server's key over TLS (empty before the handshake); nothing for a
+    /// plain connection, which has none.
+    virtual std::optional<PeerKey> peerKey() const { return std::nullopt; }
+    /// True when received bytes wait inside the transport although the
+    /// socket has nothing more: whoever waits for the socket must not.
+    virtual bool hasBufferedInput() const { return false; }
 };
 
-/// The real connection: a non-blocking TCP socket, behind a lookup that
-/// never blocks, that detects a vanished server within a minute.
-class TcpTransport : public Transport {
+/// A transport over one of net/'s connections, whose steps are the same.
+template <class Connection>
+class ConnectionTransport : public Transport {
 public:
-    Progress connect(const std::string& address, unsigned short port) override;
-    Progress connecting() override;
-    std::optional<std::size_t> send(const char* data, std::size_t size) override;
-    std::optional<std::size_t> receive(char* data, std::size_t size) override;
-    void close() override;
+    template <class... Arguments>
+    explicit ConnectionTransport(Arguments&&... arguments) : m_connection(std::forward<Arguments>(arguments)...)
+    {}
 
-private:
-    /// SFML keeps the descriptor to itself; the options and the completion
-    /// test of a non-blocking connect need it.
-    struct Socket : sf::TcpSocket {
-        using sf::TcpSocket::getHandle;
-    };
+    Progress connect(const std::string& address, unsigned short port) override
+    {
+        return m_connection.connect(address, port);
+    }
+    Progress connecting() override { return m_connection.connecting(); }
+    std::optional<std::size_t> send(const char* data, std::size_t size) override
+    {
+        return m_connection.send(data, size);
+    }
+    std::optional<std::size_t> receive(char* data, std::size_t size) override
+    {
+        return m_connection.receive(data, size);
+    }
+    void close() override { m_connection.close(); }
 
-    /// Connects the socket once the lookup has ended.
-    Progress connectSocket();
+protected:
+    Connection m_connection;
+};
 
-    Socket m_socket;
-    AddressLookup m_lookup;
-    unsigned short m_port = 0;
-    /// Whether the socket's connect has begun, the lookup being over.
-    bool m_socketConnecting = false;
+/// The plain protocol over TCP.
+using TcpTransport = ConnectionTransport<TcpConnection>;
+
+/// The protocol inside TLS, and nothing outside it: not a byte of the plain
+/// protocol goes out, whatever the server answers.
+class TlsTransport : public ConnectionTransport<TlsConnection> {
+public:
+    using ConnectionTransport::ConnectionTransport;
+
+    // Always a key, if an empty one: a TLS connection is never taken for a
+    // plain one, whose key there is nothing to judge.
+    std::optional<PeerKey> peerKey() const override
+    {
+        return PeerKey{m_connection.peerFingerprint(), m_connection.peerVouchedFor()};
+    }
+    bool hasBufferedInput() const override { return m_connection.hasBufferedInput(); }
 };
 
 } // namespace parlana

@@ -119,12 +119,12 @@ class LogReader:
         return [line for line in self.snapshot() if predicate(line)]
 
 
-def start_server(procs, server, timeout=10, port=None):
+def start_server(procs, server, timeout=10, port=None, options=()):
     """Starts the relay server on `port`, or on a free port; returns
     (process, log, port)."""
     for _ in range(3):
         chosen = port or free_port()
-        proc = procs.start([server, str(chosen)], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+        proc = procs.start([server, str(chosen)] + list(options), stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                            text=True, errors="replace")
         log = LogReader(proc.stdout)
         banner = "[*] UP :: PORT :: %d" % chosen
@@ -246,7 +246,7 @@ def xdotool(display, *args):
 
 
 def start_client(procs, display, client, workdir, uid, port, timeout=30, place=None, extra_env=None,
-                 address="127.0.0.1"):
+                 address="127.0.0.1", options=()):
     """Starts a client and waits for its window; returns (process, window id).
 
     Without a window manager the window opens off-origin: `place` moves it."""
@@ -254,7 +254,7 @@ def start_client(procs, display, client, workdir, uid, port, timeout=30, place=N
     before = client_windows(display, program)
     env = x_env(display)
     env.update(extra_env or {})
-    proc = procs.start([client, uid, address, str(port)], cwd=workdir, env=env,
+    proc = procs.start([client, uid, address, str(port)] + list(options), cwd=workdir, env=env,
                        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
                        errors="replace")
     proc.errors = LogReader(proc.stderr)

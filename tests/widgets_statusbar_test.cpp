@@ -58,6 +58,22 @@ TEST(StatusBar, LongServerNamesAreShortened)
     EXPECT_EQ(serverText(std::string(25, 'a') + "èx"), prefix + std::string(25, 'a') + "...");
 }
 
+TEST(StatusBar, AnEncryptedConnectionIsMarkedInThePlaceOfThePlusSign)
+{
+    StatusBar bar(testFont());
+    bar.setServerName("chat.example");
+    bar.setInfo("me", {});
+    const sf::FloatRect plain = bar.getServerLabel().getGlobalBounds();
+    bar.setEncrypted(true);
+    EXPECT_EQ(encodeUtf8(bar.getServerLabel().getString()), "[ \uE0A2 ] SERVER : chat.example") << "the font's lock";
+    EXPECT_EQ(bar.getServerLabel().getGlobalBounds().width, plain.width) << "nothing on the bar moves";
+    bar.setEncrypted(false);
+    EXPECT_EQ(encodeUtf8(bar.getServerLabel().getString()), "[ + ] SERVER : chat.example");
+    StatusBar lockless{sf::Font()};
+    lockless.setEncrypted(true);
+    EXPECT_EQ(lockless.getServerLabel().getString().toAnsiString(), "[TLS] SERVER : ");
+}
+
 TEST(StatusBar, UIDLabelShowsNoticeUntilARosterArrives)
 {
     StatusBar bar(testFont());

@@ -4,15 +4,17 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace parlana {
 
-/// The error screen: one white line at (200, 350), character size 30. It keeps
-/// its own copies of the font and message, so it is neither copied nor moved.
+/// The error screen: one white line at (200, 350), character size 30, and
+/// under it, when given, lines of detail in the window's usual type. It keeps
+/// its own copies of the font and texts, so it is neither copied nor moved.
 class Chat_Error {
 public:
-    /// Copies the font and the message and builds the text.
-    Chat_Error(sf::Font& font, std::string message);
+    /// Copies the font, the message and its details, and builds the texts.
+    Chat_Error(sf::Font& font, std::string message, const std::vector<std::string>& details = {});
     Chat_Error(const Chat_Error&) = delete;
     Chat_Error& operator=(const Chat_Error&) = delete;
 
@@ -21,6 +23,8 @@ public:
 
     /// The drawn text.
     const sf::Text& getText() const;
+    /// The lines of detail, top to bottom.
+    const std::vector<sf::Text>& getDetails() const { return detailTexts; }
 
 private:
     sf::Text text;
@@ -28,6 +32,7 @@ private:
     std::string message;
     std::int32_t x;
     std::int32_t y;
+    std::vector<sf::Text> detailTexts;
 };
 
 } // namespace parlana

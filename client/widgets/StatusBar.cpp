@@ -12,6 +12,10 @@ namespace {
 constexpr std::size_t kShownNameBytes = 25;
 constexpr std::size_t kKeptNameBytes = 26;
 const std::string kServerPrefix = "[ + ] SERVER : ";
+const std::string kTlsServerPrefix = "[TLS] SERVER : ";
+// A padlock: the emoji, else the one fonts made for terminals put in the
+// private use area.
+constexpr sf::Uint32 kLocks[] = {0x1F512, 0xE0A2};
 const std::string kUidPrefix = "[ + ] UID : ";
 const std::string kNotConnected = "[ ! ] NOT CONNECTED";
 
@@ -19,6 +23,36 @@ void styleLabel(sf::Text& label, const sf::Font& font, sf::Color colour, float l
 {
     styleText(label, font, colour);
     label.setPosition(left, top);
+}
+
+// SFML 2.5 does not tell whether a font has a glyph: one it lacks comes out
+// as the font's placeholder, the glyph of a code point no font maps.
+bool drawsGlyph(const sf::Font& font, sf::Uint32 code)
+{
+    const sf::Glyph& glyph = font.getGlyph(code, kCharacterSize, false);
+    const sf::Glyph& placeholder = font.getGlyph(0x10FFFF, kCharacterSize, false);
+    if (glyph.advance != placeholder.advance || glyph.bounds != placeholder.bounds ||
+        glyph.textureRect.width != placeholder.textureRect.width ||
+        glyph.textureRect.height != placeholder.textureRect.height)
+        return true;
+    const sf::Image sheet = font.getTexture(kCharacterSize).copyToImage();
+    for (int y = 0; y < glyph.textureRect.height; ++y)
+        for (int x = 0; x < glyph.textureRect.width; ++x)
+            if (sheet.getPixel(glyph.textureRect.left + x, glyph.textureRect.top + y) !=
+                sheet.getPixel(placeholder.textureRect.left + x, placeholder.textureRect.top + y))
+                return true;
+    return false;
+}
+
+// The server label's start for an encrypted connection, as wide as the plain
+// one: a lock wider than the "+" would push the name along.
+std::string tlsServerPrefix(const sf::Font& font)
+{
+    const float plus = font.getGlyph('+', kCharacterSize, false).advance;
+    for (const sf::Uint32 lock : kLocks)
+        if (drawsGlyph(font, lock) && font.getGlyph(lock, kCharacterSize, false).advance == plus)
+            return "[ " + encodeUtf8(lock) + " ] SERVER : ";
+    return kTlsServerPrefix;
 }
 } // namespace
 
@@ -37,7 +71,20 @@ void StatusBar::setServerName(std::string name)
         const std::size_t cut = serverName.size() > kKeptNameBytes ? lastCharacterStart(kept) : serverName.size();
         serverName = serverName.substr(0, cut) + "...";
     }
-    serverLabel.setString(decodeUtf8(kServerPrefix + serverName));
+    showServer();
+}
+
+void StatusBar::setEncrypted(bool encrypted)
+{
+    this->encrypted = encrypted;
+    showServer();
+}
+
+void StatusBar::showServer()
+{
+    if (encrypted && encryptedPrefix.empty())
+        encryptedPrefix = tlsServerPrefix(font);
+    serverLabel.setString(decodeUtf8((encrypted ? encryptedPrefix : kServerPrefix) + serverName));
 }
 
 void StatusBar::updateClock()

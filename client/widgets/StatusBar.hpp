@@ -23,6 +23,10 @@ public:
     /// Stores the server name, shown as typed; past 25 bytes its first 26
     /// bytes are kept, never part of a character, and "..." follows.
     void setServerName(std::string name);
+    /// Marks the connection as encrypted, or not: a lock takes the place of
+    /// the "+" before "SERVER" when the font draws one, else "[TLS]" stands
+    /// for "[ + ]"; the label keeps its width and place either way.
+    void setEncrypted(bool encrypted);
     /// Formats the current local time into the clock label.
     void updateClock();
     /// The second the clock label shows.
@@ -47,6 +51,8 @@ public:
 private:
     static const std::map<std::string, std::string>& italianNames();
     static void translate(std::string& text, const std::map<std::string, std::string>& names);
+    /// Sets the server label's string from the name and the marker.
+    void showServer();
 
     sf::RectangleShape frame;
     sf::Font font;
@@ -57,6 +63,9 @@ private:
     std::tm* localTime; // points into the C library's static storage; not owned
     std::string clockText;
     std::time_t clockTime = 0;
+    bool encrypted = false;
+    /// The server label's start while encrypted, found once for the font.
+    std::string encryptedPrefix;
     std::int32_t width;
     std::int32_t height;
     std::int32_t y;

@@ -24,6 +24,8 @@ struct WireScript {
     /// Bytes handed over, one string per connection made.
     std::vector<std::string> sent;
     int closes = 0;
+    /// The server's key, for a connection played as TLS.
+    std::optional<PeerKey> key;
 };
 
 /// A connection without a socket, played from a `WireScript`.
@@ -57,6 +59,7 @@ public:
         return count;
     }
     void close() override { ++m_script.closes; }
+    std::optional<PeerKey> peerKey() const override { return m_script.key; }
 
 private:
     WireScript& m_script;

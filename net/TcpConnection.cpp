@@ -1,4 +1,4 @@
-#include "client/Transport.hpp"
+#include "net/TcpConnection.hpp"
 
 #include "net/keepalive.hpp"
 
@@ -16,7 +16,7 @@ bool gone(sf::Socket::Status status)
 
 } // namespace
 
-Transport::Progress TcpTransport::connect(const std::string& address, unsigned short port)
+ConnectProgress TcpConnection::connect(const std::string& address, unsigned short port)
 {
     close();
     m_port = port;
@@ -24,27 +24,27 @@ Transport::Progress TcpTransport::connect(const std::string& address, unsigned s
     return connectSocket();
 }
 
-Transport::Progress TcpTransport::connectSocket()
+ConnectProgress TcpConnection::connectSocket()
 {
     const std::optional<sf::IpAddress> address = m_lookup.result();
     if (!address)
-        return Progress::Pending;
+        return ConnectProgress::Pending;
     // A name that did not resolve must not fall back to any address: the
     // client would join whatever listens on this host.
     if (*address == sf::IpAddress::None)
-        return Progress::Failed;
+        return ConnectProgress::Failed;
     m_socket.setBlocking(false);
     m_socketConnecting = true;
     const sf::Socket::Status status = m_socket.connect(*address, m_port, sf::Time::Zero);
     if (gone(status)) {
         close();
-        return Progress::Failed;
+        return ConnectProgress::Failed;
     }
     detectVanishedPeer(m_socket.getHandle());
-    return status == sf::Socket::Done ? Progress::Done : Progress::Pending;
+    return status == sf::Socket::Done ? ConnectProgress::Done : ConnectProgress::Pending;
 }
 
-Transport::Progress TcpTransport::connecting()
+ConnectProgress TcpConnection::connecting()
 {
     if (!m_socketConnecting)
         return connectSocket();
@@ -52,17 +52,17 @@ Transport::Progress TcpTransport::connecting()
     // outcome is then the socket's pending error.
     pollfd watched{m_socket.getHandle(), POLLOUT, 0};
     if (::poll(&watched, 1, 0) <= 0)
-        return Progress::Pending;
+        return ConnectProgress::Pending;
     int error = 0;
     socklen_t length = sizeof error;
     if (::getsockopt(m_socket.getHandle(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
         close();
-        return Progress::Failed;
+        return ConnectProgress::Failed;
     }
-    return Progress::Done;
+    return ConnectProgress::Done;
 }
 
-std::optional<std::size_t> TcpTransport::send(const char* data, std::size_t size)
+std::optional<std::size_t> TcpConnection::send(const char* data, std::size_t size)
 {
     std::size_t sent = 0;
     if (gone(m_socket.send(data, size, sent)))
@@ -70,7 +70,7 @@ std::optional<std::size_t> TcpTransport::send(const char* data, std::size_t size
     return sent;
 }
 
-std::optional<std::size_t> TcpTransport::receive(char* data, std::size_t size)
+std::optional<std::size_t> TcpConnection::receive(char* data, std::size_t size)
 {
     std::size_t received = 0;
     const sf::Socket::Status status = m_socket.receive(data, size, received);
@@ -79,7 +79,7 @@ std::optional<std::size_t> TcpTransport::receive(char* data, std::size_t size)
     return status == sf::Socket::Done ? received : 0;
 }
 
-void TcpTransport::close()
+void TcpConnection::close()
 {
     m_socket.disconnect();
     m_socketConnecting = false;

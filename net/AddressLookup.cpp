@@ -1,4 +1,4 @@
-#include "client/AddressLookup.hpp"
+#include "net/AddressLookup.hpp"
 
 #include <arpa/inet.h>
 
