@@ -1,10 +1,10 @@
 #pragma once
 
+#include "net/Listener.hpp"
+#include "net/PeerSocket.hpp"
 #include "net/TlsServerContext.hpp"
 #include "server/Clock.hpp"
-#include "server/Listener.hpp"
 #include "server/NoticeThrottle.hpp"
-#include "server/PeerSocket.hpp"
 #include "server/Poller.hpp"
 #include "server/Room.hpp"
 #include "server/RoomRules.hpp"

@@ -1,4 +1,4 @@
-#include "server/Listener.hpp"
+#include "net/Listener.hpp"
 
 #include <netinet/in.h>
 #include <sys/socket.h>

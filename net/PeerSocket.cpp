@@ -1,4 +1,4 @@
-#include "server/PeerSocket.hpp"
+#include "net/PeerSocket.hpp"
 
 #include "net/keepalive.hpp"
 
