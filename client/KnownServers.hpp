@@ -42,7 +42,8 @@ public:
     /// half of it; missing directories are made. A server already listed
     /// keeps its line: true when that line holds this key, false with
     /// `error` set when it holds another, whose line only the user may
-    /// remove. False with `error` set when the file cannot be written.
+    /// remove. False with `error` set when the file cannot be written, or
+    /// is there but cannot be read: it is then left as it is.
     bool trust(const std::string& host, unsigned short port, const std::string& fingerprint, std::string& error) const;
 
     const std::string& path() const { return m_path; }
