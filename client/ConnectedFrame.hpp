@@ -64,8 +64,6 @@ public:
 
     /// Runs one frame at `now`; true when it drew and displayed.
     bool run(Clock::time_point now);
-    /// True while lines wait for their turn to be sent.
-    bool linesWaiting() const;
 
     /// The panels, for what the program sets once (the server's name) and
     /// for tests.
