@@ -57,6 +57,8 @@ class ConnectedFrame {
 public:
     using Clock = std::chrono::steady_clock;
 
+    /// The frames of `uid`'s client, which draw on `surface` with `font` and
+    /// keep the typed line in `state`.
     ConnectedFrame(sf::Font& font, ClientState& state, ServerLink& link, Surface& surface, std::string uid,
                    FrameRules rules = {});
     ConnectedFrame(const ConnectedFrame&) = delete;
