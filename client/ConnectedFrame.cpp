@@ -110,11 +110,6 @@ bool ConnectedFrame::askTrust(Clock::time_point now)
     return true;
 }
 
-bool ConnectedFrame::linesWaiting() const
-{
-    return m_pacer.waiting();
-}
-
 bool ConnectedFrame::handleEvents()
 {
     bool any = false;

@@ -57,6 +57,8 @@ class ConnectedFrame {
 public:
     using Clock = std::chrono::steady_clock;
 
+    /// The frames of `uid`'s client, which draw on `surface` with `font` and
+    /// keep the typed line in `state`.
     ConnectedFrame(sf::Font& font, ClientState& state, ServerLink& link, Surface& surface, std::string uid,
                    FrameRules rules = {});
     ConnectedFrame(const ConnectedFrame&) = delete;
@@ -64,8 +66,6 @@ public:
 
     /// Runs one frame at `now`; true when it drew and displayed.
     bool run(Clock::time_point now);
-    /// True while lines wait for their turn to be sent.
-    bool linesWaiting() const;
 
     /// The panels, for what the program sets once (the server's name) and
     /// for tests.

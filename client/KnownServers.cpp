@@ -2,6 +2,7 @@
 
 #include "net/Fingerprint.hpp"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,18 +11,36 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 namespace parlana {
 
 namespace {
 
-std::string readAll(const std::string& path)
+// The file's bytes, "" when there is no file; nothing, with `error` set,
+// when there is one that cannot be read: rewritten from nothing, it would
+// lose every key the user trusted.
+std::optional<std::string> readAll(const std::string& path, std::string& error)
 {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0 && errno == ENOENT)
+        return std::string();
+    std::string contents;
+    bool whole = descriptor >= 0;
+    char chunk[4096];
+    for (ssize_t got = 1; whole && got != 0;) {
+        got = ::read(descriptor, chunk, sizeof chunk);
+        if (got > 0)
+            contents.append(chunk, static_cast<std::size_t>(got));
+        whole = got >= 0 || errno == EINTR;
+    }
+    if (!whole)
+        error = "cannot read " + path + ": " + std::strerror(errno) + "; the file is left as it is";
+    if (descriptor >= 0)
+        ::close(descriptor);
+    if (!whole)
+        return std::nullopt;
+    return contents;
 }
 
 // Host names are the same in any case.
@@ -119,7 +138,8 @@ std::optional<std::string> KnownServers::lookup(const std::string& contents, con
 KnownServers::Finding KnownServers::check(const std::string& host, unsigned short port,
                                           const std::string& fingerprint) const
 {
-    const std::optional<std::string> known = lookup(readAll(m_path), serverKey(host, port));
+    std::string unread;
+    const std::optional<std::string> known = lookup(readAll(m_path, unread).value_or(""), serverKey(host, port));
     if (!known)
         return {Verdict::Unknown, {}};
     // A line whose key cannot be read still names the server: it is never
@@ -143,7 +163,10 @@ bool KnownServers::trust(const std::string& host, unsigned short port, const std
         return false;
     }
     const std::string server = serverKey(host, port);
-    std::string contents = readAll(m_path);
+    std::optional<std::string> read = readAll(m_path, error);
+    if (!read)
+        return false;
+    std::string& contents = *read;
     if (const std::optional<std::string> known = lookup(contents, server)) {
         if (parsePin(*known) == pin)
             return true;

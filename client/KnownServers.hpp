@@ -18,6 +18,7 @@ public:
         Changed, ///< its line holds another key
     };
 
+    /// What the file says of one key.
     struct Finding {
         Verdict verdict;
         /// The fingerprint on file when the key changed, as written there.
@@ -42,9 +43,11 @@ public:
     /// half of it; missing directories are made. A server already listed
     /// keeps its line: true when that line holds this key, false with
     /// `error` set when it holds another, whose line only the user may
-    /// remove. False with `error` set when the file cannot be written.
+    /// remove. False with `error` set when the file cannot be written, or
+    /// is there but cannot be read: it is then left as it is.
     bool trust(const std::string& host, unsigned short port, const std::string& fingerprint, std::string& error) const;
 
+    /// Where the file is, for the screens that tell the user to edit it.
     const std::string& path() const { return m_path; }
 
 private:

@@ -10,6 +10,7 @@ namespace parlana {
 /// The last lines sent, for Up and Down to bring back into the typed line.
 class LineHistory {
 public:
+    /// Lines sent that are kept for recall.
     static constexpr std::size_t kKept = 100;
 
     /// Keeps a line just sent as the newest (the oldest go past `kKept`) and

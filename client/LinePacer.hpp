@@ -15,7 +15,9 @@ namespace parlana {
 class LinePacer {
 public:
     using Clock = std::chrono::steady_clock;
+    /// Lines that may go at once: half the server's default burst.
     static constexpr std::size_t kBurst = 10;
+    /// Lines a second after the burst: half the server's default rate.
     static constexpr std::size_t kPerSecond = 5;
 
     /// Queues a paste's lines behind every line waiting; they count as one

@@ -96,7 +96,9 @@ public:
     /// up waiting for it.
     bool trustKey(Clock::time_point now, std::string& error);
 
+    /// How the connection stands.
     State state() const { return m_state; }
+    /// True while chatting: lines may be offered.
     bool admitted() const { return m_state == State::Admitted; }
     /// True while connected over TLS to a key that passed.
     bool secured() const { return m_secured; }

@@ -21,8 +21,12 @@ ServerTrust::Decision ServerTrust::decide(const std::string& host, unsigned shor
     case KnownServers::Verdict::Unknown:
         break;
     }
-    const bool trusted = m_trustedThisRun.count({host, port, presented}) > 0;
-    return {trusted ? Verdict::Accepted : Verdict::Unknown, presented, {}};
+    const auto trusted = m_trustedThisRun.find({host, port});
+    if (trusted == m_trustedThisRun.end())
+        return {Verdict::Unknown, presented, {}};
+    if (trusted->second == presented)
+        return {Verdict::Accepted, presented, {}};
+    return {Verdict::Changed, presented, trusted->second};
 }
 
 bool ServerTrust::trust(const std::string& host, unsigned short port, const std::string& fingerprint,
@@ -30,7 +34,7 @@ bool ServerTrust::trust(const std::string& host, unsigned short port, const std:
 {
     if (m_known.trust(host, port, fingerprint, error))
         return true;
-    m_trustedThisRun.insert({host, port, fingerprint});
+    m_trustedThisRun[{host, port}] = fingerprint;
     return false;
 }
 

@@ -3,10 +3,10 @@
 #include "client/KnownServers.hpp"
 #include "client/PeerKey.hpp"
 
+#include <map>
 #include <optional>
-#include <set>
 #include <string>
-#include <tuple>
+#include <utility>
 
 namespace parlana {
 
@@ -47,7 +47,8 @@ public:
 
     /// The user trusts `fingerprint` for `host` on `port`: for good, in the
     /// known servers' file. Should the file not take it, it is trusted for
-    /// this run alone, and false comes back with `error` set.
+    /// this run alone, as firmly (another key for the server is a changed
+    /// one), and false comes back with `error` set.
     bool trust(const std::string& host, unsigned short port, const std::string& fingerprint, std::string& error);
 
     const KnownServers& known() const { return m_known; }
@@ -55,8 +56,9 @@ public:
 private:
     KnownServers m_known;
     std::optional<std::string> m_pin;
-    /// Host, port and key trusted in this run that the file did not take.
-    std::set<std::tuple<std::string, unsigned short, std::string>> m_trustedThisRun;
+    /// The key trusted in this run for a host and port, where the file did
+    /// not take it.
+    std::map<std::pair<std::string, unsigned short>, std::string> m_trustedThisRun;
 };
 
 } // namespace parlana

@@ -48,7 +48,8 @@ std::optional<std::string> UidCompleter::complete(const std::string& line, const
         m_made = made();
         return m_made;
     }
-    const std::size_t wordStart = line.rfind(' ') == std::string::npos ? 0 : line.rfind(' ') + 1;
+    // npos + 1 is 0: a line without a space is one word.
+    const std::size_t wordStart = line.rfind(' ') + 1;
     std::string word = line.substr(wordStart);
     m_base = line.substr(0, wordStart);
     const bool mention = !word.empty() && word.front() == '@';

@@ -6,6 +6,7 @@
 #include "client/KnownServers.hpp"
 #include "client/ServerLink.hpp"
 #include "client/ServerTrust.hpp"
+#include "client/TlsTransport.hpp"
 #include "client/Transport.hpp"
 #include "client/WindowSurface.hpp"
 #include "net/TlsClientContext.hpp"

@@ -65,5 +65,9 @@ TEST(KnownServers, AKeyTrustedOnceIsKnownAndAChangedOneNeverReplacesIt)
     ASSERT_TRUE(known.trust("new.example", 6000, "SHA256:" + std::string(64, 'C'), error)) << error;
     EXPECT_EQ(readFile(path), before + "\nnew.example:6000 SHA256:" + std::string(64, 'c') + "\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root + "/data/parlana"), {}), 1);
+    const std::string loop = root + "/loop"; // a file that cannot be read, even by root
+    std::filesystem::create_symlink(loop, loop);
+    EXPECT_FALSE(KnownServers(loop).trust("h", 1, kKey, error)) << "never rewritten from nothing";
+    EXPECT_TRUE(std::filesystem::is_symlink(loop));
     std::filesystem::remove_all(root);
 }

@@ -28,6 +28,7 @@ public:
     /// True when a piece holds an "@", so that the line may mention someone.
     bool mayMention() const { return m_mayMention; }
 
+    /// The sender piece's colour, which the pane gives from the roster.
     void setUIDcolor(sf::Color colour) { m_uidColour = colour; }
     sf::Color getUIDcolor() const { return m_uidColour; }
     /// Adds a mention colour unless an equal one is there; `step` is the

@@ -26,6 +26,7 @@ public:
     /// shows the oldest kept rows.
     std::size_t append(std::size_t rows);
 
+    /// Lines kept.
     std::size_t lines() const { return m_firstRows.size(); }
     /// Rows of line `line`.
     std::size_t rowsOf(std::size_t line) const;
