@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstddef>
 #include <optional>
+#include <string>
 
 namespace parlana {
 
@@ -18,6 +19,10 @@ public:
     /// A notice at `now`: the number held back since the last one printed
     /// when this one is to be printed, nothing when it is held back.
     std::optional<std::size_t> pass(TimePoint now);
+
+    /// How the notice let through says that `heldBack` were not: " (xN)",
+    /// or nothing when none were held back.
+    static std::string heldBackSuffix(std::size_t heldBack);
 
     /// True while some notices held back wait to be counted in the next one.
     bool holdingBack() const { return m_heldBack > 0; }

@@ -196,7 +196,7 @@ bool RelayServer::refusedAsPlain(const Newcomer& newcomer)
     sock_selector.remove(newcomer.socket->handle());
     if (const std::optional<std::size_t> heldBack = m_plainRefusals.pass(m_now))
         m_log << "[!] PLAIN JOIN REFUSED (" << newcomer.session->address() << ") : disconnected"
-              << (*heldBack > 0 ? " (x" + std::to_string(*heldBack) + ")" : std::string()) << std::endl;
+              << NoticeThrottle::heldBackSuffix(*heldBack) << std::endl;
     return true;
 }
 
