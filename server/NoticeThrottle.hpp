@@ -24,9 +24,6 @@ public:
     /// or nothing when none were held back.
     static std::string heldBackSuffix(std::size_t heldBack);
 
-    /// True while some notices held back wait to be counted in the next one.
-    bool holdingBack() const { return m_heldBack > 0; }
-
 private:
     std::optional<TimePoint> m_lastPrinted;
     std::size_t m_heldBack = 0;

@@ -283,6 +283,19 @@ TEST_F(RoomTest, ANewcomerIsHandedOnlyWhatFollowsItsAdmission)
     EXPECT_EQ(sent.at(bob), std::vector<std::string>{"$%$uids$%$,alice,bob,"});
 }
 
+TEST(AddressMemory, AnAddressWhoseRefusalsWereHeldBackIsForgottenOnceWholeAgain)
+{
+    AddressMemory memory(TokenBucket(std::chrono::seconds(6), 1), TokenBucket(10, 20));
+    AddressMemory::Record& refused = memory.at("10.0.0.1");
+    refused.joins.take({});
+    refused.refusals.pass({});
+    refused.refusals.pass({}); // held back, and never let through if it never comes back
+    for (int i = 0; i < 64; ++i)
+        memory.at("10.1.0." + std::to_string(i));
+    memory.forgetFresh(TimePoint{} + std::chrono::minutes(1));
+    EXPECT_EQ(memory.find("10.0.0.1"), nullptr);
+}
+
 TEST(Outbox, BytesComeOutInOrderAcrossTheRingsEdgeAndItsGrowth)
 {
     Outbox outbox;
