@@ -42,7 +42,11 @@ public:
     /// Disconnected or Error when it ended first.
     sf::Socket::Status open();
 
+    /// What the connection has shown it speaks so far.
     Layer layer() const { return m_layer; }
+
+    /// True once the protocol's bytes may be read and written: plain, or
+    /// TLS with its handshake done.
     bool opened() const { return m_layer == Layer::Plain || m_layer == Layer::Encrypted; }
 
     /// True when the handshake waits until the socket can take more bytes.
