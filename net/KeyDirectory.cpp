@@ -69,7 +69,11 @@ bool writeFile(const std::string& directory, const std::string& path, bool keepE
             error = systemError("cannot create " + path);
     }
     ::unlink(temporary.c_str());
-    return named && syncDirectory(directory);
+    if (named && !syncDirectory(directory)) {
+        error = systemError("cannot flush " + directory);
+        return false;
+    }
+    return named;
 }
 
 openssl::Key readKey(const std::string& path, std::string& error)

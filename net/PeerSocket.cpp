@@ -89,11 +89,19 @@ sf::Socket::Status PeerSocket::handshake()
 
 sf::Socket::Status PeerSocket::receiveBytes(char* data, std::size_t size, std::size_t& received)
 {
-    if (!m_tls)
-        return receive(data, size, received);
-    const TlsStream::Transfer transfer = m_tls->read(data, size);
-    received = transfer.bytes;
-    return statusOf(transfer.status);
+    // SFML and TLS report a timeout as they report a close; only the
+    // keepalive and the user timeout end a connection with one.
+    errno = 0;
+    sf::Socket::Status status = sf::Socket::Done;
+    if (m_tls) {
+        const TlsStream::Transfer transfer = m_tls->read(data, size);
+        received = transfer.bytes;
+        status = statusOf(transfer.status);
+    } else {
+        status = receive(data, size, received);
+    }
+    m_vanished = errno == ETIMEDOUT && (status == sf::Socket::Disconnected || status == sf::Socket::Error);
+    return status;
 }
 
 sf::Socket::Status PeerSocket::sendBytes(const char* data, std::size_t size, std::size_t& sent)

@@ -13,8 +13,9 @@ class TlsServerContext;
 
 /// An accepted connection that finds out when its peer has vanished without
 /// a word (network gone, machine asleep: no close, no reset): the next read
-/// then fails within a minute, as for a closed connection (see
-/// detectVanishedPeer). A peer that answers TCP never notices.
+/// then fails within a minute, as for a closed connection, and `vanished`
+/// tells the two apart (see detectVanishedPeer). A peer that answers TCP
+/// never notices.
 ///
 /// Where the server offers TLS, the connection's first byte tells what it
 /// speaks: a TLS handshake record, or the plain protocol, whose first byte
@@ -42,7 +43,11 @@ public:
     /// Disconnected or Error when it ended first.
     sf::Socket::Status open();
 
+    /// What the connection has shown it speaks so far.
     Layer layer() const { return m_layer; }
+
+    /// True once the protocol's bytes may be read and written: plain, or
+    /// TLS with its handshake done.
     bool opened() const { return m_layer == Layer::Plain || m_layer == Layer::Encrypted; }
 
     /// True when the handshake waits until the socket can take more bytes.
@@ -54,6 +59,10 @@ public:
 
     /// Reads the bytes that have come, as sf::TcpSocket::receive does.
     sf::Socket::Status receiveBytes(char* data, std::size_t size, std::size_t& received);
+
+    /// True when the last read failed because the peer had vanished, not
+    /// because it closed or reset the connection.
+    bool vanished() const { return m_vanished; }
 
     /// Hands bytes over, as sf::TcpSocket::send does; when none were taken,
     /// the next call offers the same bytes first.
@@ -67,6 +76,7 @@ private:
     std::unique_ptr<TlsStream> m_tls;
     Layer m_layer = Layer::Plain;
     bool m_waitsToWrite = false;
+    bool m_vanished = false;
 };
 
 } // namespace parlana

@@ -69,7 +69,11 @@ TlsStatus TlsStream::handshake()
         return TlsStatus::Failed;
     ERR_clear_error();
     const int result = SSL_do_handshake(m_connection.get());
-    return result == 1 ? TlsStatus::Done : statusOf(result, m_failed);
+    const TlsStatus status = result == 1 ? TlsStatus::Done : statusOf(result, m_failed);
+    // The handshake takes every whole record it holds before it waits to
+    // read, so what it still holds then is only the start of the next one.
+    m_drained = status == TlsStatus::WantRead;
+    return status;
 }
 
 TlsStream::Transfer TlsStream::read(char* data, std::size_t size)

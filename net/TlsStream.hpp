@@ -88,8 +88,8 @@ private:
     NativeConnection m_connection;
     /// "host:port" of a client end, by which its context keeps its session.
     const std::string m_peer;
-    /// The last read found the descriptor drained: whatever the library
-    /// holds is part of a record still on its way.
+    /// The last read or handshake step found the descriptor drained:
+    /// whatever the library holds is part of a record still on its way.
     bool m_drained = false;
     bool m_failed = false;
     /// A write failed (the peer reset or closed): nothing more can be sent,

@@ -31,8 +31,10 @@ void AddressMemory::forgetFresh(TimePoint now)
         return;
     for (auto record = m_records.begin(); record != m_records.end();) {
         const Record& kept = record->second;
-        const bool fresh =
-            kept.joins.fullAgain() <= now && kept.budget.fullAgain() <= now && !kept.refusals.holdingBack();
+        // Notices of its refusals held back are forgotten with it, as a
+        // member's are when it leaves: kept for a count that the address may
+        // never come back to print, its record would be kept for ever.
+        const bool fresh = kept.joins.fullAgain() <= now && kept.budget.fullAgain() <= now;
         record = fresh ? m_records.erase(record) : std::next(record);
     }
     m_nextSweep = std::max(kMinSweep, 2 * m_records.size());

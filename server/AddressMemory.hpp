@@ -13,8 +13,9 @@ namespace parlana {
 /// What the room remembers of an address from one connection to the next,
 /// so that reconnecting neither renews a member's budget nor escapes the
 /// limit on joins. An address is forgotten once both its budgets are whole
-/// again and no notice of it is held back: it is then no different from one
-/// never seen, so only addresses active in the last minutes take memory.
+/// again: it is then no different from one never seen (its last refusal, if
+/// any, is minutes old), so only addresses active in the last minutes take
+/// memory.
 class AddressMemory {
 public:
     struct Record {

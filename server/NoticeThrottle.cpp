@@ -14,4 +14,9 @@ std::optional<std::size_t> NoticeThrottle::pass(TimePoint now)
     return std::exchange(m_heldBack, 0);
 }
 
+std::string NoticeThrottle::heldBackSuffix(std::size_t heldBack)
+{
+    return heldBack > 0 ? " (x" + std::to_string(heldBack) + ")" : std::string();
+}
+
 } // namespace parlana

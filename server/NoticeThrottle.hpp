@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstddef>
 #include <optional>
+#include <string>
 
 namespace parlana {
 
@@ -19,8 +20,9 @@ public:
     /// when this one is to be printed, nothing when it is held back.
     std::optional<std::size_t> pass(TimePoint now);
 
-    /// True while some notices held back wait to be counted in the next one.
-    bool holdingBack() const { return m_heldBack > 0; }
+    /// How the notice let through says that `heldBack` were not: " (xN)",
+    /// or nothing when none were held back.
+    static std::string heldBackSuffix(std::size_t heldBack);
 
 private:
     std::optional<TimePoint> m_lastPrinted;

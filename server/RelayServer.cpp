@@ -1,7 +1,6 @@
 #include "server/RelayServer.hpp"
 
 #include <algorithm>
-#include <cerrno>
 #include <optional>
 #include <thread>
 
@@ -196,7 +195,7 @@ bool RelayServer::refusedAsPlain(const Newcomer& newcomer)
     sock_selector.remove(newcomer.socket->handle());
     if (const std::optional<std::size_t> heldBack = m_plainRefusals.pass(m_now))
         m_log << "[!] PLAIN JOIN REFUSED (" << newcomer.session->address() << ") : disconnected"
-              << (*heldBack > 0 ? " (x" + std::to_string(*heldBack) + ")" : std::string()) << std::endl;
+              << NoticeThrottle::heldBackSuffix(*heldBack) << std::endl;
     return true;
 }
 
@@ -249,15 +248,12 @@ RelayServer::PeerState RelayServer::serve(Session& client, PeerSocket* socket, b
 RelayServer::PeerState RelayServer::receiveChunk(PeerSocket& socket, FrameReader& inbox)
 {
     std::size_t received = 0;
-    // SFML and TLS report a timeout as they report a close; only the
-    // keepalive and the user timeout end a connection with one.
-    errno = 0;
     const sf::Socket::Status status = socket.receiveBytes(m_readBuffer.data(), m_readBuffer.size(), received);
     if (status == sf::Socket::Done)
         inbox.append(m_readBuffer.data(), received);
     if (status == sf::Socket::Done || status == sf::Socket::NotReady)
         return PeerState::Open;
-    return errno == ETIMEDOUT ? PeerState::Vanished : PeerState::Closed;
+    return socket.vanished() ? PeerState::Vanished : PeerState::Closed;
 }
 
 void RelayServer::hangUp(Session& client, TimePoint leaveBy)

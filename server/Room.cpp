@@ -18,12 +18,6 @@ bool isLoopback(const std::string& address)
     return address.compare(0, 4, "127.") == 0 || address == "::1";
 }
 
-// How a throttled console line says that `heldBack` were not printed.
-std::string heldBackSuffix(std::size_t heldBack)
-{
-    return heldBack > 0 ? " (x" + std::to_string(heldBack) + ")" : std::string();
-}
-
 } // namespace
 
 Room::Room(std::ostream& log, RoomRules rules)
@@ -91,7 +85,7 @@ bool Room::joinsExceeded(const std::string& address, TimePoint now)
     if (record.joins.take(now))
         return false;
     if (const std::optional<std::size_t> heldBack = record.refusals.pass(now))
-        logLine("[!] JOIN_RATE reached (" + address + ") : disconnected" + heldBackSuffix(*heldBack));
+        logLine("[!] JOIN_RATE reached (" + address + ") : disconnected" + NoticeThrottle::heldBackSuffix(*heldBack));
     return true;
 }
 
@@ -186,7 +180,7 @@ void Room::relay(Session& sender, std::string_view body, TimePoint now)
     if (!text.empty() && !isOwnLine(text, sender.m_linePrefix)) {
         // The UID was valid at admission, so it is safe to print.
         if (const std::optional<std::size_t> heldBack = sender.m_refusals.pass(now))
-            logLine("[!] " + sender.uid() + " : LINE REFUSED" + heldBackSuffix(*heldBack));
+            logLine("[!] " + sender.uid() + " : LINE REFUSED" + NoticeThrottle::heldBackSuffix(*heldBack));
         return;
     }
     m_broadcast += m_rosterFrame;

@@ -197,3 +197,14 @@ TEST_F(Tls, WhatCameBeforeThePeerWentIsReadAfterAWriteToItFailed)
         read += got;
     EXPECT_EQ(read, wrote);
 }
+
+TEST_F(Tls, AHandshakeWaitingForTheRestOfARecordHoldsNothingToRead)
+{
+    int ends[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, ends), 0);
+    sockets = {ends[0], ends[1]};
+    serverEnd = TlsStream::accept(*server, ends[0]);
+    ASSERT_EQ(::write(ends[1], "\x16\x03\x01\x02\x00\x01\x00", 7), 7); // a ClientHello's start, and a stall
+    EXPECT_EQ(serverEnd->handshake(), TlsStatus::WantRead);
+    EXPECT_FALSE(serverEnd->hasBufferedInput());
+}

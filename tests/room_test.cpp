@@ -283,6 +283,17 @@ TEST_F(RoomTest, ANewcomerIsHandedOnlyWhatFollowsItsAdmission)
     EXPECT_EQ(sent.at(bob), std::vector<std::string>{"$%$uids$%$,alice,bob,"});
 }
 
+TEST(AddressMemory, AnAddressWhoseRefusalsWereHeldBackIsForgottenOnceWholeAgain)
+{
+    AddressMemory memory(TokenBucket(10, 1), TokenBucket(10, 1));
+    memory.at("10.0.0.1").refusals.pass({});
+    memory.at("10.0.0.1").refusals.pass({}); // held back, and the address never comes back
+    for (int i = 0; i < 63; ++i)
+        memory.at(std::to_string(i));
+    memory.forgetFresh({});
+    EXPECT_EQ(memory.find("10.0.0.1"), nullptr);
+}
+
 TEST(Outbox, BytesComeOutInOrderAcrossTheRingsEdgeAndItsGrowth)
 {
     Outbox outbox;
